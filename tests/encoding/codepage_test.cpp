@@ -1,0 +1,72 @@
+#include "encoding/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace qa {
+namespace {
+
+Bytes B(std::initializer_list<int> v) {
+  Bytes b;
+  for (int x : v) b.push_back(static_cast<std::uint8_t>(x));
+  return b;
+}
+
+TEST(AnsiToUtf16, NulTerminatedLittleEndian) {
+  EXPECT_EQ(AnsiToUtf16("ab"), B({0x61, 0, 0x62, 0, 0, 0}));
+  EXPECT_EQ(AnsiToUtf16("\xD6\xD0"), B({0x2D, 0x4E, 0, 0}));
+  EXPECT_EQ(AnsiToUtf16(""), Bytes{});
+}
+
+TEST(Utf16ToAnsi, Table) {
+  EXPECT_EQ(Utf16ToAnsi(B({0x2D, 0x4E, 0, 0})), "\xD6\xD0");
+  EXPECT_EQ(Utf16ToAnsi(B({0x61, 0, 0x62})), "a");  // odd last byte ignored
+  EXPECT_EQ(Utf16ToAnsi(B({0x61, 0, 0, 0, 0x62, 0})), "a");  // ends at the NUL unit
+  EXPECT_EQ(Utf16ToAnsi({}), "");
+  EXPECT_EQ(Utf16ToAnsi(B({0x3A, 0xD8, 0x3D, 0xDE})), "?");  // U+1E63D: not in GBK
+  EXPECT_EQ(Utf16ToAnsi(B({0xAC, 0x20})), "\x80");            // euro sign
+}
+
+TEST(AnsiToUtf8, Table) {
+  EXPECT_EQ(AnsiToUtf8("\xC4\xE3\xBA\xC3"), "\xE4\xBD\xA0\xE5\xA5\xBD");  // 你好
+  EXPECT_EQ(AnsiToUtf8("abc"), "abc");
+  EXPECT_EQ(AnsiToUtf8(""), "");
+  // A lone lead byte at the end is malformed GBK: it becomes U+FFFD.
+  EXPECT_EQ(AnsiToUtf8("a\xD6"), "a\xEF\xBF\xBD");
+}
+
+TEST(CharsetToGbk, KnownAndUnknownNames) {
+  Text out = "untouched";
+  EXPECT_TRUE(CharsetToGbk("\xE4\xBD\xA0", "utf-8", out));
+  EXPECT_EQ(out, "\xC4\xE3");
+  EXPECT_TRUE(CharsetToGbk("\xC4\xE3", "GB2312", out));
+  EXPECT_EQ(out, "\xC4\xE3");
+  EXPECT_TRUE(CharsetToGbk("caf\xE9", "iso-8859-1", out));
+  EXPECT_EQ(out, "caf\xA8\xA6");  // é exists in GBK
+  EXPECT_TRUE(CharsetToGbk("\xff", "utf-8", out));
+  EXPECT_EQ(out, "?");
+  out = "untouched";
+  EXPECT_FALSE(CharsetToGbk("abc", "no-such-charset", out));
+  EXPECT_FALSE(CharsetToGbk("abc", "", out));
+  EXPECT_EQ(out, "untouched");
+}
+
+TEST(Codepage, ConvertersWorkOnManyThreads) {
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 200; ++i) {
+        if (AnsiToUtf8("\xD6\xD0" + std::to_string(i)) != "\xE4\xB8\xAD" + std::to_string(i)) {
+          ++failures;
+        }
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures, 0);
+}
+
+}  // namespace
+}  // namespace qa
