@@ -1,0 +1,201 @@
+#include "app/key_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+
+namespace qa {
+
+namespace {
+
+// The reader's buffer holds 10240 bytes including the terminating NUL.
+constexpr std::size_t kMaxValueBytes = 10239;
+
+struct Line {
+  std::string text;  // without its line break
+  bool hasBreak = false;
+};
+
+struct FileLines {
+  std::vector<Line> lines;
+  std::string lineBreak = "\r\n";
+};
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+FileLines SplitLines(const std::string& content) {
+  FileLines file;
+  std::size_t firstBreak = content.find('\n');
+  if (firstBreak != std::string::npos && (firstBreak == 0 || content[firstBreak - 1] != '\r')) {
+    file.lineBreak = "\n";
+  }
+  std::size_t start = 0;
+  while (start < content.size()) {
+    std::size_t end = content.find('\n', start);
+    Line line;
+    if (end == std::string::npos) {
+      line.text = content.substr(start);
+      start = content.size();
+    } else {
+      line.text = content.substr(start, end - start);
+      line.hasBreak = true;
+      start = end + 1;
+    }
+    if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+    file.lines.push_back(std::move(line));
+  }
+  return file;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// The section name of a "[name]" line, or false for any other line.
+bool SectionOf(std::string_view line, std::string_view& name) {
+  line = TrimBlanks(line);
+  if (line.empty() || line.front() != '[') return false;
+  std::size_t close = line.find(']');
+  name = TrimBlanks(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
+  return true;
+}
+
+// Splits a "key=value" line; false for a line without "=".
+bool KeyOf(std::string_view line, std::string_view& key, std::string_view& value) {
+  std::size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return false;
+  key = TrimBlanks(line.substr(0, eq));
+  value = TrimBlanks(line.substr(eq + 1));
+  return true;
+}
+
+// Lines [begin, end) of the first section with the name; false without one.
+bool FindSection(const std::vector<Line>& lines, std::string_view section, std::size_t& begin,
+                 std::size_t& end) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string_view name;
+    if (!SectionOf(lines[i].text, name) || !EqualsIgnoreCase(name, section)) continue;
+    begin = i + 1;
+    end = begin;
+    std::string_view next;
+    while (end < lines.size() && !SectionOf(lines[end].text, next)) ++end;
+    return true;
+  }
+  return false;
+}
+
+Text Unquote(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  if (value.size() > kMaxValueBytes) {
+    std::size_t cut = kMaxValueBytes;
+    while (cut > 0 && !IsCharStart(value, cut)) --cut;  // never half a character
+    value = value.substr(0, cut);
+  }
+  return Text(value);
+}
+
+void SetValue(FileLines& file, const KeyFileValue& v) {
+  std::string value = v.value.substr(0, v.value.find_first_of("\r\n"));
+  std::string line = v.key + "=" + value;
+  std::vector<Line>& lines = file.lines;
+  std::size_t begin = 0, end = 0;
+  if (!FindSection(lines, v.section, begin, end)) {
+    if (!lines.empty()) {
+      lines.back().hasBreak = true;
+      if (!TrimBlanks(lines.back().text).empty()) lines.push_back({"", true});
+    }
+    lines.push_back({"[" + v.section + "]", true});
+    lines.push_back({line, true});
+    return;
+  }
+  std::size_t last = begin;  // behind the last non-empty line of the section
+  for (std::size_t i = begin; i < end; ++i) {
+    std::string_view key, old;
+    if (KeyOf(lines[i].text, key, old) && EqualsIgnoreCase(key, v.key)) {
+      lines[i].text = line;
+      return;
+    }
+    if (!TrimBlanks(lines[i].text).empty()) last = i + 1;
+  }
+  if (last > 0) lines[last - 1].hasBreak = true;
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last), Line{line, true});
+}
+
+std::string JoinLines(const FileLines& file) {
+  std::string out;
+  for (const Line& line : file.lines) {
+    out += line.text;
+    if (line.hasBreak) out += file.lineBreak;
+  }
+  return out;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes the content to a new file beside `path` and renames it over `path`.
+bool ReplaceFile(const std::string& path, const std::string& content) {
+  static std::atomic<unsigned> counter{0};
+  std::string temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+  mode_t mode = 0666;  // narrowed by the umask, as for any new file
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
+  ::unlink(temp.c_str());
+  return false;
+}
+
+}  // namespace
+
+Text KeyFile::Read(std::string_view section, std::string_view key) const {
+  std::string content;
+  if (!ReadWholeFile(path_, content)) return {};
+  FileLines file = SplitLines(content);
+  std::size_t begin = 0, end = 0;
+  if (!FindSection(file.lines, section, begin, end)) return {};
+  for (std::size_t i = begin; i < end; ++i) {
+    std::string_view name, value;
+    if (KeyOf(file.lines[i].text, name, value) && EqualsIgnoreCase(name, key)) {
+      return Unquote(value);
+    }
+  }
+  return {};
+}
+
+bool KeyFile::Write(const std::vector<KeyFileValue>& values) const {
+  std::string content;
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) == 0 && !ReadWholeFile(path_, content)) {
+    return false;  // an existing file we cannot read must not be replaced blindly
+  }
+  FileLines file = SplitLines(content);
+  for (const KeyFileValue& v : values) SetValue(file, v);
+  return ReplaceFile(path_, JoinLines(file));
+}
+
+}  // namespace qa

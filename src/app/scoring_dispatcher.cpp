@@ -1,0 +1,124 @@
+#include "app/scoring_dispatcher.h"
+
+#include <chrono>
+
+namespace qa {
+
+ScoringDispatcher::ScoringDispatcher(ControlOperations& controls, Endpoints endpoints,
+                                     PageFetcher fetchPage)
+    : controls_(controls), endpoints_(std::move(endpoints)), fetchPage_(std::move(fetchPage)) {}
+
+ScoringDispatcher::~ScoringDispatcher() {
+  Shutdown([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+}
+
+void ScoringDispatcher::CancelAll() {
+  {
+    std::lock_guard lock(workerLock_);
+    if (current_) {
+      current_->cancelled = true;
+      runningWorkerCount_ -= current_->runningWorkers;
+      current_->runningWorkers = 0;
+      current_.reset();
+    }
+  }
+  slotFreed_.notify_all();
+}
+
+void ScoringDispatcher::Start(const Text& question) {
+  CancelAll();
+  auto session = std::make_shared<ScoringSession>(question);
+  {
+    std::lock_guard lock(workerLock_);
+    if (shuttingDown_) return;
+    current_ = session;
+  }
+  Spawn([this, session] { DispatchRows(session); });
+}
+
+void ScoringDispatcher::DispatchRows(const std::shared_ptr<ScoringSession>& session) {
+  int started = 0;
+  for (;;) {
+    int rows = -1;
+    controls_.Invoke([&] {
+      if (!session->cancelled) rows = controls_.RowCount();
+    });
+    if (started >= rows) return;  // all rows started, or silenced (rows -1)
+    {
+      std::unique_lock lock(workerLock_);
+      slotFreed_.wait(lock, [&] {
+        return session->cancelled || shuttingDown_ || runningWorkerCount_ < kWorkerLimit;
+      });
+      if (session->cancelled || shuttingDown_) return;
+      ++runningWorkerCount_;
+      ++session->runningWorkers;
+      ++started;
+    }
+    const int n = started;
+    Spawn([this, session, n] { RunWorker(session, n); });
+  }
+}
+
+void ScoringDispatcher::RunWorker(const std::shared_ptr<ScoringSession>& session, int n) {
+  ScoringWorker(controls_, *session, n, endpoints_, fetchPage_);
+  {
+    std::lock_guard lock(workerLock_);
+    // A silenced session's slots were given back when it was silenced.
+    if (session->runningWorkers > 0) {
+      --session->runningWorkers;
+      --runningWorkerCount_;
+    }
+  }
+  slotFreed_.notify_all();
+}
+
+void ScoringDispatcher::Spawn(std::function<void()> body) {
+  std::lock_guard lock(threadsLock_);
+  ReapFinishedLocked();
+  ThreadSlot& slot = threads_.emplace_back();
+  slot.thread = std::thread([&slot, body = std::move(body)] {
+    body();
+    slot.finished = true;
+  });
+}
+
+void ScoringDispatcher::ReapFinishedLocked() {
+  for (auto it = threads_.begin(); it != threads_.end();) {
+    if (it->finished) {
+      it->thread.join();
+      it = threads_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void ScoringDispatcher::Shutdown(const std::function<void()>& whileWaiting) {
+  CancelAll();
+  {
+    std::lock_guard lock(workerLock_);
+    shuttingDown_ = true;
+  }
+  slotFreed_.notify_all();
+  for (;;) {
+    {
+      std::lock_guard lock(threadsLock_);
+      ReapFinishedLocked();
+      if (threads_.empty()) return;
+    }
+    whileWaiting();
+  }
+}
+
+int ScoringDispatcher::RunningWorkerCount() const {
+  std::lock_guard lock(workerLock_);
+  return runningWorkerCount_;
+}
+
+int ScoringDispatcher::LiveThreads() {
+  std::lock_guard lock(threadsLock_);
+  ReapFinishedLocked();
+  return static_cast<int>(threads_.size());
+}
+
+}  // namespace qa

@@ -1,0 +1,77 @@
+// The scoring threads: one dispatcher thread per search, which starts one
+// worker thread per list row, in ascending row order, never more than three
+// workers running at once in the whole process.
+//
+// A new search silences every earlier one: their workers write nothing more
+// into the list, stop fetching after the page under way, and give their slots
+// back at once, so the new search's workers start without waiting for them.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "app/scoring_worker.h"
+
+namespace qa {
+
+class ScoringDispatcher {
+ public:
+  static constexpr int kWorkerLimit = 3;
+
+  ScoringDispatcher(ControlOperations& controls, Endpoints endpoints, PageFetcher fetchPage);
+  // Shuts down without processing any events: call Shutdown first when
+  // threads may wait for the user-interface thread.
+  ~ScoringDispatcher();
+  ScoringDispatcher(const ScoringDispatcher&) = delete;
+  ScoringDispatcher& operator=(const ScoringDispatcher&) = delete;
+
+  // Silences the scoring of every earlier search. Call it on the
+  // user-interface thread before the list is changed for a new search.
+  void CancelAll();
+
+  // Starts the dispatcher thread of a new search that scores the rows of the
+  // list against `question`, and returns at once. Silences earlier searches.
+  void Start(const Text& question);
+
+  // Silences everything, lets no new thread start and returns once every
+  // scoring thread has ended, calling `whileWaiting` (which should let the
+  // user-interface thread's events run) between its checks.
+  void Shutdown(const std::function<void()>& whileWaiting);
+
+  // Workers holding a slot.
+  int RunningWorkerCount() const;
+  // Scoring threads that have not ended yet, silenced ones included.
+  int LiveThreads();
+
+ private:
+  struct ThreadSlot {
+    std::thread thread;
+    std::atomic<bool> finished{false};
+  };
+
+  void DispatchRows(const std::shared_ptr<ScoringSession>& session);
+  void RunWorker(const std::shared_ptr<ScoringSession>& session, int n);
+  void Spawn(std::function<void()> body);
+  // Joins the threads that have ended. Needs threadsLock_.
+  void ReapFinishedLocked();
+
+  ControlOperations& controls_;
+  const Endpoints endpoints_;
+  const PageFetcher fetchPage_;
+
+  mutable std::mutex workerLock_;  // WorkerLock: the slots and the current session
+  std::condition_variable slotFreed_;
+  int runningWorkerCount_ = 0;  // RunningWorkerCount
+  bool shuttingDown_ = false;
+  std::shared_ptr<ScoringSession> current_;
+
+  std::mutex threadsLock_;
+  std::list<ThreadSlot> threads_;
+};
+
+}  // namespace qa
