@@ -71,7 +71,11 @@ class RegexMatcher {
   int GetSubMatchCount() const;
 
  private:
+  struct Item;
   struct Results;
+
+  const Item* ItemAt(int n) const;
+  int PositionOf(const Item* item, std::string_view text) const;
 
   std::shared_ptr<ScriptEngine> engine_;
   std::shared_ptr<const Results> results_;
