@@ -1,6 +1,7 @@
 #include "text/text.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace qa {
@@ -11,13 +12,37 @@ inline unsigned char FoldByte(unsigned char c) {
 }
 
 // Folds every byte, second bytes of double-byte characters included. Only used
-// to find candidates quickly; MatchesAt then checks a candidate exactly.
+// to find candidates quickly; MatchesAt then checks a candidate exactly. Works
+// on eight bytes at a time: a byte gets 0x20 added when it lies in 'A'..'Z'.
 std::string FoldAll(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
   std::string out(text.size(), '\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    const std::uint64_t low7 = word & ~kHigh;
+    // The high bit of each byte of `atLeastA` is set when its low seven bits are
+    // 'A' or more, that of `aboveZ` when they are above 'Z'; bytes with the high
+    // bit set are never letters.
+    const std::uint64_t atLeastA = low7 + (0x80 - 'A') * kOnes;
+    const std::uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * kOnes;
+    const std::uint64_t upper = atLeastA & ~aboveZ & ~word & kHigh;
+    word |= upper >> 2;
+    std::memcpy(out.data() + i, &word, 8);
+  }
+  for (; i < text.size(); ++i) {
     out[i] = static_cast<char>(FoldByte(static_cast<unsigned char>(text[i])));
   }
   return out;
+}
+
+bool HasAsciiLetter(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned>(FoldByte(static_cast<unsigned char>(c))) - 'a' < 26u) return true;
+  }
+  return false;
 }
 
 // Exact case-insensitive comparison of `needle` with `text` at `offset`, which
@@ -40,11 +65,39 @@ bool MatchesAt(std::string_view text, std::size_t offset, std::string_view needl
   return true;
 }
 
+// Tells whether offsets of one text start characters, asked in ascending
+// order. It remembers the last character start it established, so the scan
+// back over lead-range bytes never passes it: a whole search over the text
+// looks at each byte a bounded number of times, even in long runs of
+// double-byte characters.
+class CharStarts {
+ public:
+  explicit CharStarts(std::string_view text) : text_(text) {}
+
+  bool IsStart(std::size_t offset) {
+    if (offset == 0 || offset >= text_.size()) return true;
+    if (offset < known_) return IsCharStart(text_, offset);
+    // Every byte from `begin` to `offset` is lead-range, and `begin` starts a
+    // character (it follows a byte that ends one, or it is the one remembered),
+    // so the bytes pair up from `begin`.
+    std::size_t begin = offset;
+    while (begin > known_ && IsLeadByte(static_cast<unsigned char>(text_[begin - 1]))) --begin;
+    const bool start = (offset - begin) % 2 == 0;
+    known_ = start ? offset : offset - 1;
+    return start;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t known_ = 0;
+};
+
 // Finds `needle` in `text` at or after byte offset `from`, at a character
 // start. With `folded` (the FoldAll form of text, and `foldedNeedle` that of the
 // needle) the search ignores case. Gives npos when there is none.
 std::size_t FindFrom(std::string_view text, std::string_view needle, std::size_t from,
-                     const std::string* folded, const std::string* foldedNeedle) {
+                     CharStarts& starts, const std::string* folded,
+                     const std::string* foldedNeedle) {
   if (needle.empty()) return std::string_view::npos;
   std::string_view hay = folded ? std::string_view(*folded) : text;
   std::string_view pat = foldedNeedle ? std::string_view(*foldedNeedle) : needle;
@@ -52,29 +105,32 @@ std::size_t FindFrom(std::string_view text, std::string_view needle, std::size_t
     const void* hit = memmem(hay.data() + from, hay.size() - from, pat.data(), pat.size());
     if (!hit) return std::string_view::npos;
     std::size_t pos = static_cast<const char*>(hit) - hay.data();
-    if (IsCharStart(text, pos) && (!folded || MatchesAt(text, pos, needle))) return pos;
+    if (starts.IsStart(pos) && (!folded || MatchesAt(text, pos, needle))) return pos;
     from = pos + 1;
   }
   return std::string_view::npos;
 }
 
-// Case-insensitive search state: the folded forms are made once per text.
+// Search state for successive searches through one text. Ignoring case only
+// matters for needles with ASCII letters: for the others it is the exact search.
+// The folded forms are made once per text.
 struct Searcher {
   std::string_view text;
   std::string_view needle;
   std::string folded;
   std::string foldedNeedle;
   bool ignoreCase;
+  CharStarts starts;
 
   Searcher(std::string_view t, std::string_view n, bool ic)
-      : text(t), needle(n), ignoreCase(ic) {
+      : text(t), needle(n), ignoreCase(ic && HasAsciiLetter(n)), starts(t) {
     if (ignoreCase) {
       folded = FoldAll(t);
       foldedNeedle = FoldAll(n);
     }
   }
-  std::size_t Next(std::size_t from) const {
-    return FindFrom(text, needle, from, ignoreCase ? &folded : nullptr,
+  std::size_t Next(std::size_t from) {
+    return FindFrom(text, needle, from, starts, ignoreCase ? &folded : nullptr,
                     ignoreCase ? &foldedNeedle : nullptr);
   }
 };
@@ -112,13 +168,8 @@ bool IsCharStart(std::string_view text, std::size_t offset) {
 int FindText(std::string_view text, std::string_view needle, int start, bool ignoreCase) {
   if (start < 1) start = 1;
   if (needle.empty() || static_cast<std::size_t>(start - 1) >= text.size()) return -1;
-  std::size_t pos;
-  if (ignoreCase) {
-    Searcher s(text, needle, true);
-    pos = s.Next(static_cast<std::size_t>(start - 1));
-  } else {
-    pos = FindFrom(text, needle, static_cast<std::size_t>(start - 1), nullptr, nullptr);
-  }
+  Searcher s(text, needle, ignoreCase);
+  const std::size_t pos = s.Next(static_cast<std::size_t>(start - 1));
   return pos == std::string_view::npos ? -1 : static_cast<int>(pos) + 1;
 }
 
@@ -176,9 +227,10 @@ TextArray SplitText(std::string_view text, std::string_view separator) {
     parts.emplace_back(text);
     return parts;
   }
+  CharStarts starts(text);
   std::size_t begin = 0;
   for (;;) {
-    std::size_t pos = FindFrom(text, separator, begin, nullptr, nullptr);
+    std::size_t pos = FindFrom(text, separator, begin, starts, nullptr, nullptr);
     if (pos == std::string_view::npos) break;
     parts.emplace_back(text.substr(begin, pos - begin));
     begin = pos + separator.size();
@@ -204,14 +256,20 @@ Text ReplaceAllText(std::string_view text, std::string_view from, std::string_vi
   return out;
 }
 
-Text LowerAscii(std::string_view text) { return FoldSingleBytes(text, true); }
-Text UpperAscii(std::string_view text) { return FoldSingleBytes(text, false); }
+Text LowerAscii(std::string_view text) {
+  return FoldSingleBytes(text, true);
+}
+Text UpperAscii(std::string_view text) {
+  return FoldSingleBytes(text, false);
+}
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && MatchesAt(a, 0, b);
 }
 
-Text IntToText(long long value) { return std::to_string(value); }
+Text IntToText(long long value) {
+  return std::to_string(value);
+}
 
 int TextToInt(std::string_view text) {
   std::size_t i = 0;

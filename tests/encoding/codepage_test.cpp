@@ -68,5 +68,25 @@ TEST(Codepage, ConvertersWorkOnManyThreads) {
   EXPECT_EQ(failures, 0);
 }
 
+TEST(Utf16ToAnsi, LoneSurrogatesAndUnmappableUnitsBecomeQuestionMarks) {
+  EXPECT_EQ(Utf16ToAnsi(B({0x61, 0, 0x00, 0xD8, 0x62, 0})), "a?b");  // lone high surrogate
+  EXPECT_EQ(Utf16ToAnsi(B({0x00, 0xDC})), "?");                      // lone low surrogate
+  EXPECT_EQ(Utf16ToAnsi(B({0x01, 0x03})), "?");                      // U+0301 combining accent
+  EXPECT_EQ(Utf16ToAnsi(B({0x00, 0x30})), "\xA1\xA1");               // U+3000 full-width space
+}
+
+TEST(AnsiToUtf16, EuroSignAndMalformedGbk) {
+  EXPECT_EQ(AnsiToUtf16("\x80"), B({0xAC, 0x20, 0, 0}));
+  EXPECT_EQ(AnsiToUtf16("\xD6"), B({0xFD, 0xFF, 0, 0}));  // lone lead byte: U+FFFD
+  EXPECT_EQ(AnsiToUtf16("\xB0\x61"),
+            B({0x6E, 0x76, 0, 0}));  // second byte 'a' belongs to the character
+}
+
+TEST(AnsiToUtf8, RoundTripsThroughUtf16) {
+  const std::string text = "A\xD6\xD0\xA1\xA1z\x80";  // A中　z€
+  EXPECT_EQ(Utf16ToAnsi(AnsiToUtf16(text)), text);
+  EXPECT_EQ(AnsiToUtf8(text), "A\xE4\xB8\xAD\xE3\x80\x80z\xE2\x82\xAC");
+}
+
 }  // namespace
 }  // namespace qa

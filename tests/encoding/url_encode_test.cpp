@@ -26,5 +26,30 @@ TEST(UrlEncode, Table) {
   for (const auto& c : cases) EXPECT_EQ(UrlEncode(c.in, c.keepSafe, c.utf8), c.out) << c.in;
 }
 
+TEST(UrlEncode, OnlyTheSafeBytesStayAndHexIsUppercase) {
+  const std::string hex = "0123456789ABCDEF";
+  for (int b = 1; b <= 0xFF; ++b) {
+    const std::string in(1, static_cast<char>(b));
+    const bool safe = b == '-' || b == '.' || (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') ||
+                      (b >= 'a' && b <= 'z');
+    const std::string escaped = {'%', hex[b >> 4], hex[b & 15]};
+    EXPECT_EQ(UrlEncode(in, true, false), safe ? in : escaped) << b;
+    EXPECT_EQ(UrlEncode(in, false, false), escaped) << b;
+  }
+}
+
+TEST(UrlEncode, Utf8OfUnusualGbk) {
+  const struct {
+    std::string in;
+    std::string out;
+  } cases[] = {
+      {"a\xD6", "a%EF%BF%BD"},    // a lone lead byte is malformed: U+FFFD
+      {"\xA1\xA1", "%E3%80%80"},  // full-width space U+3000
+      {"\xB0\x61", "%E7%99%AE"},  // a character whose second byte reads as 'a'
+      {"Q&A=1", "Q%26A%3D1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(UrlEncode(c.in), c.out) << c.out;
+}
+
 }  // namespace
 }  // namespace qa

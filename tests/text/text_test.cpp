@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace qa {
 namespace {
 
@@ -131,6 +133,103 @@ TEST(TextToInt, TolerantReading) {
   };
   for (const auto& c : cases) EXPECT_EQ(TextToInt(c.text), c.expected) << c.text;
   EXPECT_EQ(IntToText(-15), "-15");
+}
+
+TEST(IsCharStart, PairsLeadRangeBytesFromTheStartOfTheirRun) {
+  const struct {
+    std::string text;
+    std::size_t offset;
+    bool expected;
+  } cases[] = {
+      {"ab", 1, true},
+      {kZhong, 1, false},
+      {kZhong + "a", 2, true},
+      {kTrailA, 1, false},  // 'a' as a second byte
+      {"\xB0\xB0\xB0", 2, true},
+      {"\xB0\xB0\xB0", 1, false},
+      {"a" + kZhong + kZhong, 4, false},
+      {"a" + kZhong + kZhong, 3, true},
+      {"abc", 0, true},
+      {"abc", 3, true},       // the end counts as a start
+      {"\x80\xB0", 1, true},  // 0x80 and 0xFF are single-byte characters
+      {"\xFF\xB0", 1, true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsCharStart(c.text, c.offset), c.expected) << c.offset << " in " << c.text;
+  }
+}
+
+TEST(FindText, StartPositionOnASecondByte) {
+  // Position 2 is the second byte of B0 61: the search starts there but does
+  // not match there.
+  EXPECT_EQ(FindText(kTrailA + "a", "a", 2), 3);
+  EXPECT_EQ(FindText(kTrailA + "a", "a", 2, true), 3);
+  EXPECT_EQ(FindText(kZhong + kZhong, kZhong, 2), 3);
+}
+
+TEST(FindText, SuccessiveMatchesInLongDoubleByteRuns) {
+  // Many matches deep inside one run of lead-range bytes, and the same run
+  // shifted by one byte, where no match is at a character start.
+  std::string run;
+  for (int i = 0; i < 3000; ++i) run += kZhong;
+  const std::string shifted = "\xB0" + run + "\xB0";
+  EXPECT_EQ(CountText(run, kZhong), 3000);
+  EXPECT_EQ(CountText(shifted, kZhong), 0);
+  EXPECT_EQ(FindText(run + "X", "x", 1, true), 6001);
+  EXPECT_EQ(FindText(shifted + "x", "x", 1, true), 6003);
+  EXPECT_EQ(ReplaceAllText(run, kZhong, "-").size(), 3000u);
+  EXPECT_EQ(SplitText(shifted, kZhong).size(), 1u);
+}
+
+TEST(FindText, IgnoreCaseFoldsExactlyTheLettersAtEveryByteOffset) {
+  // Long texts are folded several bytes at a time; check every single-byte
+  // character against every other, at every offset within a block.
+  std::vector<unsigned char> singles;
+  for (int c = 0x01; c <= 0xFF; ++c) {
+    if (!IsLeadByte(static_cast<unsigned char>(c)))
+      singles.push_back(static_cast<unsigned char>(c));
+  }
+  auto fold = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
+  for (unsigned char h : singles) {
+    for (unsigned char n : singles) {
+      const std::string text(19, static_cast<char>(h));
+      const int expected = fold(h) == fold(n) ? 19 : 0;
+      ASSERT_EQ(CountText(text, std::string(1, static_cast<char>(n)), true), expected)
+          << std::hex << int(h) << " " << int(n);
+    }
+  }
+  for (std::size_t at = 0; at < 17; ++at) {
+    std::string text(17, '.');
+    text[at] = 'Q';
+    EXPECT_EQ(FindText(text, "q", 1, true), static_cast<int>(at) + 1) << at;
+  }
+}
+
+TEST(ReplaceAllText, NoRescanAndNoFoldingOfSecondBytes) {
+  EXPECT_EQ(ReplaceAllText("aa", "a", "aa"), "aaaa");
+  EXPECT_EQ(ReplaceAllText(kTrailUpperA + "A", "a", "b", true), kTrailUpperA + "b");
+  EXPECT_EQ(ReplaceAllText(kFw + "x" + kFw, kFw, ""), "x");
+  // B0 A1 A1 B0: the A1 A1 in the middle spans two characters.
+  EXPECT_EQ(ReplaceAllText("\xB0\xA1\xA1\xB0", kFw, ""), "\xB0\xA1\xA1\xB0");
+}
+
+TEST(TextToInt, MoreTolerantReading) {
+  const struct {
+    std::string text;
+    int expected;
+  } cases[] = {
+      {"\t\r\n 5", 5},
+      {"1\xA3\xB2", 12},  // ASCII then full-width digit
+      {"- 5", 0},
+      {"0x10", 0},
+      {"--1", 0},
+      {"2147483647", 2147483647},
+      {"-2147483648", -2147483647 - 1},
+      {"\xA3\xAD"
+       "1",
+       0},  // a full-width minus is no sign
+  };
+  for (const auto& c : cases) EXPECT_EQ(TextToInt(c.text), c.expected) << c.text;
 }
 
 }  // namespace
