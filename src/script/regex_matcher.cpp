@@ -136,7 +136,10 @@ bool RegexMatcher::Match(std::string_view pattern, std::string_view subject, boo
           duk_dup(ctx, -4);
           duk_dup(ctx, -4);
           duk_call_method(ctx, 1);  // [re subject list match]
-          if (duk_is_null(ctx, -1)) break;
+          if (duk_is_null(ctx, -1)) {
+            duk_pop(ctx);
+            break;
+          }
           const duk_size_t len = duk_get_length(ctx, -1);
           duk_push_uint(ctx, static_cast<duk_uint_t>(len - 1));
           duk_put_prop_index(ctx, -3, 0);
@@ -158,7 +161,6 @@ bool RegexMatcher::Match(std::string_view pattern, std::string_view subject, boo
             duk_put_prop_string(ctx, -4, "lastIndex");
           }
         }
-        duk_pop(ctx);  // the null that ended the search, or the last match
       },
       list);
 
