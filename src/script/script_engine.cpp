@@ -92,12 +92,6 @@ ScriptEngine::~ScriptEngine() {
 
 namespace {
 
-struct Job {
-  void* object;
-  void (*call)(void*, duk_context*);
-  int reading;  // 0 nothing, 1 text, 2 number, 3 truth, 4 text list
-};
-
 // Leaves the value on top as the text that reading it as text gives.
 void ToReadableText(duk_context* ctx) {
   if (duk_is_null_or_undefined(ctx, -1)) {
@@ -114,19 +108,26 @@ Text TopText(duk_context* ctx) {
   return p ? FromEngineText(std::string_view(p, len)) : Text();
 }
 
+}  // namespace
+
+struct ScriptEngine::Job {
+  StepRef step;
+  Reading reading;
+};
+
 // Runs the step, then turns its result into the form the caller reads, so that
 // reading it afterwards can no longer raise an engine error.
-duk_ret_t RunJob(duk_context* ctx, void* udata) {
+duk_ret_t ScriptEngine::RunJob(duk_context* ctx, void* udata) {
   auto* job = static_cast<Job*>(udata);
   // A safe call sees the caller's stack: a step that pushes nothing leaves it as found.
   const duk_idx_t base = duk_get_top(ctx);
-  job->call(job->object, ctx);
+  job->step.call(job->step.object, ctx);
   if (duk_get_top(ctx) <= base) duk_push_undefined(ctx);
   switch (job->reading) {
-    case 1:
+    case Reading::kText:
       ToReadableText(ctx);
       break;
-    case 2:
+    case Reading::kNumber:
       if (duk_is_string(ctx, -1)) {
         duk_to_number(ctx, -1);
       } else if (!duk_is_number(ctx, -1)) {
@@ -134,10 +135,10 @@ duk_ret_t RunJob(duk_context* ctx, void* udata) {
         duk_push_number(ctx, 0);
       }
       break;
-    case 3:
+    case Reading::kTruth:
       duk_to_boolean(ctx, -1);
       break;
-    case 4: {
+    case Reading::kTextList: {
       if (!duk_is_array(ctx, -1)) return DUK_RET_TYPE_ERROR;
       const duk_size_t n = duk_get_length(ctx, -1);
       for (duk_size_t i = 0; i < n; ++i) {
@@ -147,18 +148,16 @@ duk_ret_t RunJob(duk_context* ctx, void* udata) {
       }
       break;
     }
-    default:
+    case Reading::kNothing:
       break;
   }
   return 1;
 }
 
-}  // namespace
-
 bool ScriptEngine::RunAs(StepRef step, Reading reading, Text* text, double* number, bool* truth,
                          TextArray* list) {
   if (!ctx_) return false;
-  Job job{step.object, step.call, static_cast<int>(reading)};
+  Job job{step, reading};
   const duk_idx_t top = duk_get_top(ctx_);
   bool ok = duk_safe_call(ctx_, RunJob, &job, 0, 1) == DUK_EXEC_SUCCESS;
   if (ok) {

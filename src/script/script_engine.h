@@ -102,6 +102,8 @@ class ScriptEngine {
 
   bool RunAs(StepRef step, Reading reading, Text* text, double* number, bool* truth,
              TextArray* list);
+  struct Job;
+  static duk_ret_t RunJob(duk_context* ctx, void* udata);
 
   duk_context* ctx_ = nullptr;
 };
