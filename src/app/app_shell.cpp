@@ -6,11 +6,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFont>
-#include <chrono>
 #include <thread>
 
+#include "app/access_token_command.h"
 #include "app/key_file.h"
 #include "app/scoring_dispatcher.h"
+#include "app/search_command.h"
+#include "net/http_transport.h"
+#include "net/winhttp_request.h"
 
 namespace qa {
 
@@ -18,15 +21,32 @@ namespace {
 
 constexpr int kApplicationFontPixels = 12;
 
-Text FetchPageStub(const Text&, const std::atomic<bool>&) {
-  return {};
+Text FetchSearchPage(const Text& url, const std::atomic<bool>&) {
+  return WinHttpRequest(url);
+}
+
+// Lets the window's events run while waiting for another thread.
+void RunEventsAWhile() {
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Runs a command unless one is under way already: message boxes and event
+// pumping inside a command must not start another one.
+template <typename Command>
+void RunExclusively(bool& running, Command command) {
+  if (running) return;
+  running = true;
+  command();
+  running = false;
 }
 
 }  // namespace
 
 AppShell::AppShell(Endpoints endpoints, std::string keyFilePath)
     : endpoints_(std::move(endpoints)), window_(std::make_unique<MainWindow>()) {
-  scoring_ = std::make_unique<ScoringDispatcher>(*window_, endpoints_, &FetchPageStub);
+  if (!endpoints_.caFile.empty()) SetExtraTrustedCaFile(endpoints_.caFile);
+  scoring_ = std::make_unique<ScoringDispatcher>(*window_, endpoints_, &FetchSearchPage);
   connect(window_.get(), &MainWindow::searchRequested, this, &AppShell::OnSearch);
   connect(window_.get(), &MainWindow::accessTokenRequested, this, &AppShell::OnAccessToken);
   connect(window_.get(), &MainWindow::productPageRequested, this, &AppShell::OnProductPage);
@@ -40,9 +60,12 @@ AppShell::AppShell(Endpoints endpoints, std::string keyFilePath)
 }
 
 AppShell::~AppShell() {
-  // Threads may still wait for the window: let its events run until they end.
-  scoring_->Shutdown([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); });
-  scoring_.reset();
+  if (scoringStopped_) scoringStopped_ = scoring_->Shutdown(RunEventsAWhile, kShutdownPatience);
+  if (!scoringStopped_) {
+    // A thread stuck in a request may still reach for these: never free them.
+    (void)scoring_.release();
+    (void)window_.release();
+  }
 }
 
 void AppShell::PrepareEnvironment() {
@@ -65,9 +88,16 @@ std::string AppShell::DefaultKeyFilePath() {
       .toStdString();
 }
 
-void AppShell::OnSearch() {}
+void AppShell::OnSearch() {
+  RunExclusively(commandRunning_, [this] {
+    SearchCommandContext context{*window_, state_, endpoints_, *scoring_};
+    SearchCommand(context);
+  });
+}
 
-void AppShell::OnAccessToken() {}
+void AppShell::OnAccessToken() {
+  RunExclusively(commandRunning_, [this] { AccessTokenCommand(*window_, state_, endpoints_); });
+}
 
 void AppShell::OnProductPage() {
   window_->OpenInBrowser(endpoints_.productPage);
@@ -80,10 +110,8 @@ void AppShell::OnClosing() {
       {{std::string(kApiKeySection), std::string(kApiKeyName), window_->GetText(EditBox::ApiKey)},
        {std::string(kSecretKeySection), std::string(kSecretKeyName),
         window_->GetText(EditBox::SecretKey)}});
-  scoring_->Shutdown([] {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  });
+  window_->hide();
+  scoringStopped_ = scoring_->Shutdown(RunEventsAWhile, kShutdownPatience);
 }
 
 }  // namespace qa

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QObject>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,9 @@ class AppShell : public QObject {
   Q_OBJECT
 
  public:
+  // How long closing waits for scoring threads busy with a page request.
+  static constexpr std::chrono::milliseconds kShutdownPatience{5000};
+
   // Creates the window (hidden) and fills the key boxes from the key file.
   AppShell(Endpoints endpoints, std::string keyFilePath);
   ~AppShell() override;
@@ -35,6 +39,11 @@ class AppShell : public QObject {
   ProcessState& State() { return state_; }
   ScoringDispatcher& Scoring() { return *scoring_; }
 
+  // False when closing gave up waiting for a scoring thread stuck in a page
+  // request: the process should then end without running destructors
+  // (std::quick_exit), since that thread may still use the window.
+  bool ScoringStopped() const { return scoringStopped_; }
+
  private:
   void OnSearch();
   void OnAccessToken();
@@ -46,6 +55,7 @@ class AppShell : public QObject {
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<ScoringDispatcher> scoring_;
   bool commandRunning_ = false;
+  bool scoringStopped_ = true;
 };
 
 }  // namespace qa

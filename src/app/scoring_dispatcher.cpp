@@ -93,7 +93,9 @@ void ScoringDispatcher::ReapFinishedLocked() {
   }
 }
 
-void ScoringDispatcher::Shutdown(const std::function<void()>& whileWaiting) {
+bool ScoringDispatcher::Shutdown(const std::function<void()>& whileWaiting,
+                                 std::chrono::milliseconds patience) {
+  const auto start = std::chrono::steady_clock::now();
   CancelAll();
   {
     std::lock_guard lock(workerLock_);
@@ -104,8 +106,11 @@ void ScoringDispatcher::Shutdown(const std::function<void()>& whileWaiting) {
     {
       std::lock_guard lock(threadsLock_);
       ReapFinishedLocked();
-      if (threads_.empty()) return;
+      if (threads_.empty()) return true;
     }
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    if (waited > patience) return false;
     whileWaiting();
   }
 }

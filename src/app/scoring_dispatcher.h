@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <list>
@@ -38,10 +39,14 @@ class ScoringDispatcher {
   // list against `question`, and returns at once. Silences earlier searches.
   void Start(const Text& question);
 
-  // Silences everything, lets no new thread start and returns once every
+  // Silences everything, lets no new thread start and waits until every
   // scoring thread has ended, calling `whileWaiting` (which should let the
-  // user-interface thread's events run) between its checks.
-  void Shutdown(const std::function<void()>& whileWaiting);
+  // user-interface thread's events run) between its checks. A worker in the
+  // middle of a page request ends when the request does; after `patience`
+  // the wait gives up and returns false. Threads still running then may yet
+  // use the window and this object: keep both alive.
+  bool Shutdown(const std::function<void()>& whileWaiting,
+                std::chrono::milliseconds patience = std::chrono::milliseconds::max());
 
   // Workers holding a slot.
   int RunningWorkerCount() const;
