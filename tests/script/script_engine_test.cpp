@@ -75,6 +75,16 @@ TEST(ScriptEngine, ErrorsPrintNothing) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
+// A fatal engine error cannot be survived, but it does not end the process silently.
+TEST(ScriptEngineDeathTest, FatalErrorsAreReportedBeforeTheProcessEnds) {
+  EXPECT_DEATH(
+      {
+        ScriptEngine engine;
+        engine.Run([](duk_context* ctx) { duk_fatal(ctx, "heap broken"); });
+      },
+      "script engine: fatal error: heap broken");
+}
+
 // GBK on our side, UTF-8 on the engine's.
 TEST(ScriptEngine, TextCrossesAsGbk) {
   ScriptEngine engine;
