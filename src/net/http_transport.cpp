@@ -168,20 +168,29 @@ TransferFailure Classify(CURLcode code, const Exchange& x, CURL* easy, bool http
   }
   if (x.sawStatusLine) return TransferFailure::kNoResponse;
   switch (code) {
-    case CURLE_OPERATION_TIMEDOUT:
-    case CURLE_ABORTED_BY_CALLBACK:
+    case CURLE_URL_MALFORMAT:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_PROXY:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SEND_ERROR:
+    case CURLE_READ_ERROR:
+      return TransferFailure::kSend;
+    default:
+      // Time-outs, and answers that are missing or not HTTP: whether the
+      // request got out decides.
       return Connected(easy, https) && !x.uploadIncomplete ? TransferFailure::kNoResponse
                                                            : TransferFailure::kSend;
-    case CURLE_GOT_NOTHING:
-    case CURLE_RECV_ERROR:
-    case CURLE_WEIRD_SERVER_REPLY:
-    case CURLE_PARTIAL_FILE:
-    case CURLE_HTTP2:
-    case CURLE_HTTP2_STREAM:
-      return TransferFailure::kNoResponse;
-    default:
-      // Resolution, connection, TLS, proxy tunnel and send failures.
-      return TransferFailure::kSend;
   }
 }
 
@@ -236,21 +245,15 @@ class Transfer {
   }
 
   bool ConfigureMethodAndBody() {
-    const bool sendBody = t_.verb == "POST" || t_.verb == "PUT" || !t_.body.empty();
-    bool ok = true;
-    // HEAD first: a body set afterwards turns the request into one that sends
-    // it while still expecting no response body.
-    if (t_.verb == "HEAD") ok = Set(CURLOPT_NOBODY, 1L);
-    if (sendBody) {
-      ok = ok && Set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(t_.body.size())) &&
-           Set(CURLOPT_POSTFIELDS, t_.body.data());
-      if (t_.verb != "POST") ok = ok && Set(CURLOPT_CUSTOMREQUEST, t_.verb.c_str());
-    } else if (t_.verb == "GET") {
-      ok = ok && Set(CURLOPT_HTTPGET, 1L);
-    } else if (t_.verb != "HEAD") {
-      ok = ok && Set(CURLOPT_CUSTOMREQUEST, t_.verb.c_str());
+    // libcurl sends HEAD without a body, whatever else is set.
+    if (t_.verb == "HEAD") return Set(CURLOPT_NOBODY, 1L);
+    if (t_.verb == "POST" || t_.verb == "PUT" || !t_.body.empty()) {
+      bool ok = Set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(t_.body.size())) &&
+                Set(CURLOPT_POSTFIELDS, t_.body.data());
+      return ok && (t_.verb == "POST" || Set(CURLOPT_CUSTOMREQUEST, t_.verb.c_str()));
     }
-    return ok;
+    if (t_.verb == "GET") return Set(CURLOPT_HTTPGET, 1L);
+    return Set(CURLOPT_CUSTOMREQUEST, t_.verb.c_str());
   }
 
   bool ConfigureHeaders() {

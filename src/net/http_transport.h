@@ -40,8 +40,9 @@ struct HttpTransfer {
   TextArray headerLines;
   // Sent as the User-Agent line unless a header line names the agent itself.
   Text userAgent;
-  // Sent with POST and PUT always (Content-Length: 0 when empty), with other
-  // verbs when it is not empty. Never announced with "Expect: 100-continue".
+  // Sent with POST and PUT always (Content-Length: 0 when empty), with GET
+  // when it is not empty, never with HEAD. Never announced with
+  // "Expect: 100-continue".
   Text body;
   bool followRedirects = true;
   // "host:port" of an HTTP proxy; empty for a direct connection.

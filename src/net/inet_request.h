@@ -16,8 +16,9 @@ namespace qa {
 struct InetRequestArgs {
   // 0 "GET", 1 "POST", 2 "HEAD"; any other value counts as 0.
   int method = 0;
-  // Body as text, used for POST and HEAD when `postBytes` is empty.
-  std::string_view postText;
+  // Body as text, used for POST and HEAD when `postBytes` is empty. (A HEAD
+  // request goes out without its body; the body arguments are still filled.)
+  std::string_view postText{};
   // In/out cookie list ("a=1; b=2"). Omitted: the process-wide cookie store
   // is used (it keeps what responses set, redirects included, and sends what
   // matches). Supplied, even empty: the store is neither used nor filled, the
@@ -39,7 +40,7 @@ struct InetRequestArgs {
   // with the bytes of `postText`.
   Bytes* postBytes = nullptr;
   // Proxy "host:port"; empty for a direct connection.
-  std::string_view proxy;
+  std::string_view proxy{};
 };
 
 // Sends the request to `url` ("http://" or "https://"; no scheme means http)

@@ -16,9 +16,9 @@ namespace qa {
 struct WinHttpRequestArgs {
   // 0 "GET", 1 "POST", 2 "HEAD", 3 "PUT"; any other value counts as 0.
   int method = 0;
-  // The body, sent with every method when not empty (POST and PUT always
-  // announce its length).
-  std::string_view postText;
+  // The body, sent with every method but HEAD when not empty (POST and PUT
+  // always announce its length).
+  std::string_view postText{};
   // In/out cookie list ("a=1; b=2"). Omitted: no cookie travels but those of
   // `headers`, and nothing is stored. Supplied, even empty: the list travels
   // as the "Cookie: " line when not empty and `headers` has no such line;
@@ -31,20 +31,20 @@ struct WinHttpRequestArgs {
   // Extra request header lines joined by CRLF (no CRLF at the end). A line
   // naming a header that comes again later gives way to the later one; a line
   // with an empty value removes the header.
-  std::string_view headers;
+  std::string_view headers{};
   // Out: the final response's raw header block (status line, header lines and
   // the closing empty line, joined by CRLF, "Set-Cookie" in that spelling).
   Text* receivedHeaders = nullptr;
   // True: redirects are not followed and the redirect response comes back.
   bool noRedirect = false;
   // Basic credentials for the server, used when both are non-empty.
-  std::string_view userName;
-  std::string_view password;
+  std::string_view userName{};
+  std::string_view password{};
   // Proxy "host:port"; empty for a direct connection.
-  std::string_view proxy;
+  std::string_view proxy{};
   // Basic credentials for the proxy, used when both are non-empty.
-  std::string_view proxyUser;
-  std::string_view proxyPassword;
+  std::string_view proxyUser{};
+  std::string_view proxyPassword{};
   // Above 0: each phase (resolve and connect, then any silence while sending
   // or receiving) may last this many seconds; else DefaultPhaseTimeout().
   int timeoutSeconds = 0;
