@@ -1,0 +1,387 @@
+// quizassist-scenario: runs the real main window of quizassist against the
+// services named on the command line, performs a list of steps as a player
+// would, and writes what the window then shows as JSON.
+//
+//   quizassist-scenario [--ocr-base URL] [--search-base URL] [--product-page URL]
+//                       [--ca-file PEM] [--key-file PATH] [--api-key K] [--secret-key S]
+//                       [--steps S1,S2,...] [--timeout-ms N] [--out FILE]
+//                       [--screenshot FILE] [--interactive]
+//
+// Steps:
+//   token    click 按钮5 (access token)
+//   search   click 按钮1
+//   f9       press F9 in the active window
+//   wait     wait until every list row shows a number (at most --timeout-ms)
+//   sync     print "sync" on stdout and wait for a line on stdin (lets a test
+//            change the world between steps)
+//   link     click 超级链接框1
+//   shot     save a picture of the window to --screenshot
+//   sleep=N  let the window run for N milliseconds
+//   close    close the window (the keys are saved)
+//
+// Every message box is answered with OK and recorded with its title and text
+// (not with --interactive, where the user answers them); URLs the program
+// opens in the web browser are recorded, not opened. Without --interactive the
+// window is closed after the last step; with it the window stays until the
+// user closes it.
+//
+// The JSON: the texts of 编辑框1, 编辑框2 and 识别编辑框, the rows (both
+// columns), the browser's address, the message boxes in order, the opened
+// URLs, the sizes of the pictures in 图片框1 and 图片框2, the window's outer
+// rectangle, each list cell change (with the number of the search it happened
+// in), and per search the milliseconds from the click until its rows were
+// shown and until every row showed its count (-1: never).
+#include <QApplication>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEngineCertificateError>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "app/app_shell.h"
+#include "app/qstring_text.h"
+
+namespace {
+
+struct Options {
+  qa::Endpoints endpoints;
+  std::string keyFile;
+  QString apiKey, secretKey;
+  bool setApiKey = false, setSecretKey = false;
+  QStringList steps;
+  int timeoutMs = 20000;
+  QString out;
+  QString screenshot;
+  bool interactive = false;
+};
+
+[[noreturn]] void Usage(const char* why) {
+  std::fprintf(stderr, "quizassist-scenario: %s\n", why);
+  std::exit(2);
+}
+
+Options ParseOptions(const QStringList& args) {
+  Options o;
+  for (int i = 1; i < args.size(); ++i) {
+    const QString& a = args[i];
+    auto value = [&]() -> QString {
+      if (i + 1 >= args.size()) Usage("an option lacks its value");
+      return args[++i];
+    };
+    if (a == "--ocr-base")
+      o.endpoints.ocrBase = value().toStdString();
+    else if (a == "--search-base")
+      o.endpoints.searchBase = value().toStdString();
+    else if (a == "--product-page")
+      o.endpoints.productPage = value().toStdString();
+    else if (a == "--ca-file")
+      o.endpoints.caFile = value().toStdString();
+    else if (a == "--key-file")
+      o.keyFile = value().toStdString();
+    else if (a == "--api-key") {
+      o.apiKey = value();
+      o.setApiKey = true;
+    } else if (a == "--secret-key") {
+      o.secretKey = value();
+      o.setSecretKey = true;
+    } else if (a == "--steps")
+      o.steps = value().split(',', Qt::SkipEmptyParts);
+    else if (a == "--timeout-ms")
+      o.timeoutMs = value().toInt();
+    else if (a == "--out")
+      o.out = value();
+    else if (a == "--screenshot")
+      o.screenshot = value();
+    else if (a == "--interactive")
+      o.interactive = true;
+    else
+      Usage(("unknown argument " + a.toStdString()).c_str());
+  }
+  if (o.keyFile.empty()) Usage("--key-file is required (the keys are saved there at close)");
+  return o;
+}
+
+bool IsNumber(const QString& text) {
+  bool ok = false;
+  text.toInt(&ok);
+  return ok && !text.isEmpty();
+}
+
+// Records URLs the program asks the desktop to open.
+class BrowserRecorder : public QObject {
+  Q_OBJECT
+ public:
+  QJsonArray opened;
+ public slots:
+  void open(const QUrl& url) { opened.append(url.toString()); }
+};
+
+class Scenario {
+ public:
+  Scenario(const Options& options, qa::AppShell& shell)
+      : options_(options), shell_(shell), window_(shell.Window()) {
+    list_ = window_.findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
+    QAbstractItemModel* model = list_->model();
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, [this] { OnRowsInserted(); });
+    QObject::connect(
+        model, &QAbstractItemModel::dataChanged,
+        [this](const QModelIndex& from, const QModelIndex& to) { OnDataChanged(from, to); });
+    if (!options.interactive) {
+      answerTimer_.setInterval(10);
+      QObject::connect(&answerTimer_, &QTimer::timeout, [this] { AnswerMessageBox(); });
+      answerTimer_.start();
+    }
+    // The stand-in search pages carry a certificate of the test CA.
+    auto* view = window_.findChild<QWebEngineView*>(QStringLiteral("超文本浏览框1"));
+    QObject::connect(view->page(), &QWebEnginePage::certificateError,
+                     [](const QWebEngineCertificateError& error) {
+                       auto copy = error;
+                       if (copy.url().host() == QStringLiteral("127.0.0.1"))
+                         copy.acceptCertificate();
+                     });
+  }
+
+  bool Run() {
+    for (const QString& step : options_.steps) {
+      if (!RunStep(step)) return false;
+    }
+    return true;
+  }
+
+  QJsonObject State(const BrowserRecorder& browser) {
+    QJsonObject state;
+    state["apiKey"] = qa::ToQString(window_.GetText(qa::EditBox::ApiKey));
+    state["secretKey"] = qa::ToQString(window_.GetText(qa::EditBox::SecretKey));
+    state["recognition"] = qa::ToQString(window_.GetText(qa::EditBox::Recognition));
+    state["rows"] = Rows();
+    state["address"] = window_.Address();
+    state["messages"] = messages_;
+    state["opened"] = browser.opened;
+    state["screenPicture"] = PictureSize(qa::PictureBox::Screen);
+    state["cropPicture"] = PictureSize(qa::PictureBox::Crop);
+    const QRect frame = window_.frameGeometry();
+    state["frame"] = QJsonObject{
+        {"x", frame.x()}, {"y", frame.y()}, {"width", frame.width()}, {"height", frame.height()}};
+    state["cellLog"] = cellLog_;
+    state["waits"] = waits_;
+    QJsonArray searches;
+    for (const Search& s : searches_) {
+      searches.append(QJsonObject{{"rowsMs", s.rowsMs}, {"countsMs", s.countsMs}});
+    }
+    state["searches"] = searches;
+    state["scoringStopped"] = shell_.ScoringStopped();
+    return state;
+  }
+
+ private:
+  struct Search {
+    QElapsedTimer clock;
+    qint64 rowsMs = -1;
+    qint64 countsMs = -1;
+  };
+
+  bool RunStep(const QString& step) {
+    if (step == "token") {
+      Click("按钮5");
+    } else if (step == "search") {
+      StartSearch();
+      Click("按钮1");
+    } else if (step == "f9") {
+      window_.activateWindow();
+      if (!QTest::qWaitForWindowActive(&window_)) return Fail("the window did not become active");
+      StartSearch();
+      QTest::keyClick(&window_, Qt::Key_F9);
+    } else if (step == "wait") {
+      Wait();
+    } else if (step == "sync") {
+      std::cout << "sync" << std::endl;
+      std::string line;
+      std::getline(std::cin, line);
+    } else if (step == "link") {
+      auto* link = window_.findChild<QLabel*>(QStringLiteral("超级链接框1"));
+      emit link->linkActivated(QStringLiteral("#"));
+    } else if (step == "shot") {
+      return Screenshot();
+    } else if (step.startsWith("sleep=")) {
+      QTest::qWait(step.mid(6).toInt());
+    } else if (step == "close") {
+      window_.close();
+    } else {
+      return Fail("unknown step " + step);
+    }
+    return true;
+  }
+
+  bool Fail(const QString& why) {
+    std::fprintf(stderr, "quizassist-scenario: %s\n", qPrintable(why));
+    return false;
+  }
+
+  void Click(const char* name) {
+    auto* button = window_.findChild<QPushButton*>(QString::fromUtf8(name));
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+
+  void StartSearch() {
+    searches_.emplace_back();
+    searches_.back().clock.start();
+  }
+
+  void Wait() {
+    QElapsedTimer clock;
+    clock.start();
+    while (!AllCounted() && clock.elapsed() < options_.timeoutMs) QTest::qWait(5);
+    waits_.append(QJsonObject{{"timedOut", !AllCounted()}, {"rows", Rows()}});
+  }
+
+  bool AllCounted() const {
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+      if (!IsNumber(list_->topLevelItem(i)->text(1))) return false;
+    }
+    return true;
+  }
+
+  void OnRowsInserted() {
+    if (!searches_.empty()) searches_.back().rowsMs = searches_.back().clock.elapsed();
+  }
+
+  void OnDataChanged(const QModelIndex& from, const QModelIndex& to) {
+    for (int row = from.row(); row <= to.row(); ++row) {
+      for (int column = from.column(); column <= to.column(); ++column) {
+        QTreeWidgetItem* item = list_->topLevelItem(row);
+        if (item == nullptr) continue;
+        cellLog_.append(QJsonObject{{"search", static_cast<int>(searches_.size())},
+                                    {"row", row},
+                                    {"column", column},
+                                    {"text", item->text(column)}});
+      }
+    }
+    if (searches_.empty() || searches_.back().countsMs >= 0) return;
+    if (list_->topLevelItemCount() > 0 && AllCounted()) {
+      searches_.back().countsMs = searches_.back().clock.elapsed();
+    }
+  }
+
+  void AnswerMessageBox() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || box->property("answered").toBool()) return;
+    box->setProperty("answered", true);
+    QString icon = "none";
+    if (box->icon() == QMessageBox::Warning) icon = "exclamation";
+    if (box->icon() == QMessageBox::Critical) icon = "stop";
+    if (box->icon() == QMessageBox::Information) icon = "information";
+    if (box->icon() == QMessageBox::Question) icon = "question";
+    messages_.append(QJsonObject{{"title", box->windowTitle()},
+                                 {"text", box->text()},
+                                 {"icon", icon},
+                                 {"buttons", static_cast<int>(box->buttons().size())},
+                                 {"modal", box->windowModality() == Qt::ApplicationModal}});
+    box->button(QMessageBox::Ok)->click();
+  }
+
+  QJsonArray Rows() const {
+    QJsonArray rows;
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+      rows.append(QJsonArray{list_->topLevelItem(i)->text(0), list_->topLevelItem(i)->text(1)});
+    }
+    return rows;
+  }
+
+  QJsonObject PictureSize(qa::PictureBox box) {
+    const qa::Bytes bytes = window_.GetPicture(box);
+    const QImage image = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()));
+    return QJsonObject{{"width", image.width()}, {"height", image.height()}};
+  }
+
+  // What the screen shows of the window, the web view included.
+  bool Screenshot() {
+    if (options_.screenshot.isEmpty()) return Fail("shot needs --screenshot");
+    QTest::qWait(300);  // let the web view paint
+    const QRect frame = window_.frameGeometry();
+    const QPixmap shot =
+        window_.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    return shot.save(options_.screenshot, "PNG") || Fail("cannot write the screenshot");
+  }
+
+  const Options& options_;
+  qa::AppShell& shell_;
+  qa::MainWindow& window_;
+  QTreeWidget* list_ = nullptr;
+  QTimer answerTimer_;
+  std::vector<Search> searches_;
+  QJsonArray messages_;
+  QJsonArray cellLog_;
+  QJsonArray waits_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qa::AppShell::PrepareEnvironment();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("quizassist"));
+  qa::AppShell::ApplyApplicationFont();
+  const Options options = ParseOptions(QApplication::arguments());
+
+  BrowserRecorder browser;
+  if (!options.interactive) {
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "open");
+  }
+
+  qa::AppShell shell(options.endpoints, options.keyFile);
+  if (options.setApiKey) shell.Window().SetText(qa::EditBox::ApiKey, qa::ToText(options.apiKey));
+  if (options.setSecretKey) {
+    shell.Window().SetText(qa::EditBox::SecretKey, qa::ToText(options.secretKey));
+  }
+  shell.Window().show();
+  if (!QTest::qWaitForWindowExposed(&shell.Window())) {
+    std::fprintf(stderr, "quizassist-scenario: the window was not shown\n");
+    return 1;
+  }
+  QTest::qWait(50);
+
+  Scenario scenario(options, shell);
+  const bool ok = scenario.Run();
+  if (options.interactive && shell.Window().isVisible()) QApplication::exec();
+  if (shell.Window().isVisible()) shell.Window().close();
+  const QJsonObject state = scenario.State(browser);
+
+  if (!options.out.isEmpty()) {
+    QFile out(options.out);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(QJsonDocument(state).toJson(QJsonDocument::Indented)) < 0) {
+      std::fprintf(stderr, "quizassist-scenario: cannot write %s\n", qPrintable(options.out));
+      return 1;
+    }
+    out.close();
+  }
+  if (!options.interactive) {
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+  }
+  const int result = ok ? 0 : 1;
+  if (!shell.ScoringStopped()) {
+    std::fflush(nullptr);
+    std::quick_exit(result);
+  }
+  return result;
+}
+
+#include "scenario_driver.moc"
