@@ -11,7 +11,8 @@
 //   token    click 按钮5 (access token)
 //   search   click 按钮1
 //   f9       press F9 in the active window
-//   wait     wait until every list row shows a number (at most --timeout-ms)
+//   wait     wait until every list row shows a number (at most --timeout-ms),
+//            then note the rows, 识别编辑框 and the browser's address
 //   sync     print "sync" on stdout and wait for a line on stdin (lets a test
 //            change the world between steps)
 //   link     click 超级链接框1
@@ -247,7 +248,11 @@ class Scenario {
     QElapsedTimer clock;
     clock.start();
     while (!AllCounted() && clock.elapsed() < options_.timeoutMs) QTest::qWait(5);
-    waits_.append(QJsonObject{{"timedOut", !AllCounted()}, {"rows", Rows()}});
+    waits_.append(
+        QJsonObject{{"timedOut", !AllCounted()},
+                    {"rows", Rows()},
+                    {"recognition", qa::ToQString(window_.GetText(qa::EditBox::Recognition))},
+                    {"address", window_.Address()}});
   }
 
   bool AllCounted() const {

@@ -9,7 +9,7 @@ namespace qa::test {
 SearchStandIn::SearchStandIn(StandInServer& server) : server_(server) {
   server.Routes().Get("/s", [this](const httplib::Request& req, httplib::Response& res) {
     const QString question = QString::fromStdString(req.get_param_value("wd"));
-    const int offset = std::atoi(req.get_param_value("pn").c_str());
+    const int offset = req.has_param("pn") ? std::atoi(req.get_param_value("pn").c_str()) : -1;
     std::chrono::milliseconds delay{0};
     {
       std::lock_guard lock(mutex_);

@@ -35,7 +35,8 @@ class SearchStandIn {
   // The total over the five pages, as the program should show it.
   static int Total(const PageCounts& counts);
 
-  // Every page asked for, in order of arrival: the question and the offset.
+  // Every page asked for, in order of arrival: the question and the offset
+  // (-1 without one, as the browser asks).
   struct PageRequest {
     QString question;
     int offset = 0;

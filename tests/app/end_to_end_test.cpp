@@ -1,0 +1,304 @@
+// The whole program from a click: the real main window (run by the scenario
+// driver) on an X server of its own, a fake mirror receiver showing a quiz
+// card, and HTTPS stand-ins of the OCR and search services.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "child_process.h"
+#include "fake_mirror_process.h"
+#include "ocr_stand_in.h"
+#include "private_x_server.h"
+#include "sample_cards.h"
+#include "search_stand_in.h"
+#include "stand_in_server.h"
+#include "test_ca.h"
+
+namespace qa::test {
+namespace {
+
+const QString kTokenReceived = QStringLiteral("获取access_token成功,请在答题时点击搜索按钮查询");
+const QString kNoToken = QStringLiteral("未检测到access_token,请检测ak与sk");
+const QString kNoLines = QStringLiteral("未找到返回数组,请确认已将iphone投屏至pc");
+const QString kAdvice = QStringLiteral("当前问题为否定题，建议选择匹配数最小的答案\r\n");
+const QString kDefaultTitle = QStringLiteral("信息：");
+
+struct Message {
+  QString title, text, icon;
+  bool operator==(const Message&) const = default;
+};
+void PrintTo(const Message& m, std::ostream* os) {
+  *os << m.title.toStdString() << " | " << m.text.toStdString() << " | " << m.icon.toStdString();
+}
+
+std::vector<Message> MessagesOf(const QJsonObject& state) {
+  std::vector<Message> messages;
+  for (const QJsonValue& v : state["messages"].toArray()) {
+    const QJsonObject m = v.toObject();
+    messages.push_back({m["title"].toString(), m["text"].toString(), m["icon"].toString()});
+  }
+  return messages;
+}
+
+using Rows = std::vector<std::pair<QString, QString>>;
+Rows RowsOf(const QJsonValue& rows) {
+  Rows out;
+  for (const QJsonValue& row : rows.toArray()) {
+    out.emplace_back(row.toArray()[0].toString(), row.toArray()[1].toString());
+  }
+  return out;
+}
+
+// The rows a sample card should end with: each option with its total.
+Rows ExpectedRows(const SampleCard& sample) {
+  Rows rows;
+  for (const auto& [option, counts] : sample.counts) {
+    rows.emplace_back(option, QString::number(SearchStandIn::Total(counts)));
+  }
+  return rows;
+}
+
+class EndToEndTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 3;
+    static char arg0[] = "end-to-end", arg1[] = "-platform", arg2[] = "offscreen";
+    static char* argv[] = {arg0, arg1, arg2, nullptr};
+    if (QGuiApplication::instance() == nullptr) new QGuiApplication(argc, argv);
+    cards_ = new QTemporaryDir();
+    for (const SampleCard* sample : AllSampleCards()) {
+      ASSERT_TRUE(SaveQuizCard(sample->card, CardPath(*sample)));
+    }
+  }
+  static void TearDownTestSuite() {
+    delete cards_;
+    cards_ = nullptr;
+  }
+  static QString CardPath(const SampleCard& sample) {
+    return cards_->filePath(sample.card.name + QStringLiteral(".png"));
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(TestCa::Shared().Ok());
+    x_ = std::make_unique<PrivateXServer>();
+    ASSERT_TRUE(x_->Running());
+    ocr_.AddClient("e2e-api", "e2e-secret", "24.e2e-token");
+    AddSampleCards(ocr_, search_);
+    ASSERT_TRUE(ocrServer_.Start());
+    ASSERT_TRUE(searchServer_.Start());
+    keyFile_ = work_.filePath(QStringLiteral("Key.ini")).toStdString();
+  }
+
+  // Shows the card in a fake mirror receiver beside the main window, exactly
+  // the size of the picture box.
+  std::unique_ptr<FakeMirrorProcess> Mirror(const SampleCard& sample) {
+    FakeMirrorProcess::Options options;
+    options.image = CardPath(sample).toStdString();
+    options.x = 700;
+    options.y = 50;
+    options.width = kCardWidth;
+    options.height = kCardHeight;
+    auto mirror = std::make_unique<FakeMirrorProcess>(options);
+    EXPECT_TRUE(mirror->Ready());
+    return mirror;
+  }
+
+  // Runs the driver with the steps; `onSync` runs at each "sync" step (with
+  // its number from 1). The JSON it wrote, or an empty object.
+  QJsonObject Run(const QString& steps, const std::string& apiKey = "e2e-api",
+                  const std::string& secretKey = "e2e-secret",
+                  const std::function<void(int)>& onSync = {}) {
+    const std::string out = work_.filePath(QStringLiteral("state.json")).toStdString();
+    ChildProcess driver({QA_SCENARIO_PATH,
+                         "--ocr-base",
+                         ocrServer_.BaseUrl(),
+                         "--search-base",
+                         searchServer_.BaseUrl(),
+                         "--product-page",
+                         "https://products.test/ocr",
+                         "--ca-file",
+                         TestCa::Shared().CaCertPath(),
+                         "--key-file",
+                         keyFile_,
+                         "--api-key",
+                         apiKey,
+                         "--secret-key",
+                         secretKey,
+                         "--steps",
+                         steps.toStdString(),
+                         "--timeout-ms",
+                         "20000",
+                         "--out",
+                         out});
+    EXPECT_TRUE(driver.Running());
+    std::string line;
+    int syncs = 0;
+    while (driver.ReadLine(line, 60000)) {
+      if (line != "sync") continue;
+      if (onSync) onSync(++syncs);
+      driver.WriteLine("go");
+    }
+    const int status = driver.Finish(30000);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    QFile file(QString::fromStdString(out));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+    for (const QJsonValue& s : state["searches"].toArray()) {
+      std::cout << "[ timing   ] click to rows " << s.toObject()["rowsMs"].toInt()
+                << " ms, to all counts " << s.toObject()["countsMs"].toInt() << " ms\n";
+    }
+    return state;
+  }
+
+  QString SearchAddress(const QString& question) const {
+    return QString::fromStdString(searchServer_.BaseUrl()) + QStringLiteral("/s?wd=") +
+           QString::fromLatin1(QUrl::toPercentEncoding(question));
+  }
+
+  std::string KeyFileContent() const {
+    QFile file(QString::fromStdString(keyFile_));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+  }
+
+  static QTemporaryDir* cards_;
+  QTemporaryDir work_;
+  std::unique_ptr<PrivateXServer> x_;
+  StandInServer ocrServer_{TestCa::Shared()};
+  StandInServer searchServer_{TestCa::Shared()};
+  OcrStandIn ocr_{ocrServer_};
+  SearchStandIn search_{searchServer_};
+  std::string keyFile_;
+};
+
+QTemporaryDir* EndToEndTest::cards_ = nullptr;
+
+TEST_F(EndToEndTest, SearchesCardsOfFourFiveSixAndSevenLines) {
+  const SampleCard* cards[] = {&FourLineCard(), &FiveLineCard(), &SixLineCard(), &SevenLineCard()};
+  auto mirror = Mirror(*cards[0]);
+  const QJsonObject state =
+      Run("token,search,wait,sync,search,wait,sync,search,wait,sync,search,wait,close", "e2e-api",
+          "e2e-secret",
+          [&](int sync) { ASSERT_TRUE(mirror->ShowImage(CardPath(*cards[sync]).toStdString())); });
+  ASSERT_FALSE(state.isEmpty());
+
+  const QJsonArray waits = state["waits"].toArray();
+  ASSERT_EQ(waits.size(), 4);
+  for (int i = 0; i < 4; ++i) {
+    const SampleCard& sample = *cards[i];
+    const QJsonObject wait = waits[i].toObject();
+    SCOPED_TRACE(sample.card.name.toStdString());
+    EXPECT_FALSE(wait["timedOut"].toBool());
+    EXPECT_EQ(RowsOf(wait["rows"]), ExpectedRows(sample));
+    if (sample.question.isEmpty()) {  // seven lines: nothing at all
+      EXPECT_EQ(wait["recognition"].toString(), QString());
+      continue;
+    }
+    const QString advice = sample.question.contains(QStringLiteral("不是")) ? kAdvice : QString();
+    EXPECT_EQ(wait["recognition"].toString(), advice + sample.question + QStringLiteral("\r\n"));
+    EXPECT_EQ(wait["address"].toString(), SearchAddress(sample.question));
+  }
+  // Only the token's message: seven lines show none.
+  EXPECT_EQ(MessagesOf(state), (std::vector<Message>{{kDefaultTitle, kTokenReceived, "none"}}));
+
+  // Each option's five pages, offsets 0 to 20, for the cleaned question.
+  std::map<QString, std::vector<int>> offsets;
+  for (const auto& request : search_.Requests()) {
+    if (request.offset >= 0)
+      offsets[request.question].push_back(request.offset);  // not the browser
+  }
+  for (int i = 0; i < 3; ++i) {
+    std::vector<int> seen = offsets[cards[i]->question];
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<int>{0, 0, 0, 5, 5, 5, 10, 10, 10, 15, 15, 15, 20, 20, 20}));
+  }
+  EXPECT_EQ(offsets.size(), 3u);
+
+  // The pictures: the mirror's picture child in 图片框1, the question area in 图片框2.
+  EXPECT_EQ(state["screenPicture"].toObject(), (QJsonObject{{"width", 248}, {"height", 392}}));
+  EXPECT_EQ(state["cropPicture"].toObject(), (QJsonObject{{"width", 224}, {"height", 166}}));
+  EXPECT_EQ(state["frame"].toObject(),
+            (QJsonObject{{"x", 50}, {"y", 50}, {"width", 554}, {"height", 687}}));
+  EXPECT_EQ(KeyFileContent(),
+            "[Apikey]\r\nclient_id=e2e-api\r\n\r\n[Secret Key]\r\nclient_secret=e2e-secret\r\n");
+}
+
+TEST_F(EndToEndTest, WithoutAMirrorWindowTheWholeScreenIsShownAndNothingFound) {
+  const QJsonObject state = Run("token,search,wait,close");
+  ASSERT_FALSE(state.isEmpty());
+  EXPECT_EQ(MessagesOf(state), (std::vector<Message>{{kDefaultTitle, kTokenReceived, "none"},
+                                                     {kDefaultTitle, kNoLines, "none"}}));
+  EXPECT_TRUE(RowsOf(state["rows"]).empty());
+  EXPECT_EQ(state["recognition"].toString(), QString());
+  EXPECT_EQ(state["screenPicture"].toObject(), (QJsonObject{{"width", 1280}, {"height", 1024}}));
+  EXPECT_EQ(ocr_.OcrRequests(), 1);
+}
+
+TEST_F(EndToEndTest, UnknownKeysGiveNoTokenAndASearchFindsNothing) {
+  auto mirror = Mirror(FourLineCard());
+  const QJsonObject state = Run("token,search,wait,link,close", "e2e-api", "wrong-secret");
+  ASSERT_FALSE(state.isEmpty());
+  EXPECT_EQ(MessagesOf(state), (std::vector<Message>{{kDefaultTitle, kNoToken, "exclamation"},
+                                                     {kDefaultTitle, kNoLines, "none"}}));
+  EXPECT_TRUE(RowsOf(state["rows"]).empty());
+  EXPECT_EQ(state["opened"].toArray(), (QJsonArray{"https://products.test/ocr"}));
+  EXPECT_EQ(ocr_.TokenRequests(), 1);
+  EXPECT_EQ(ocr_.OcrRequests(), 1);
+  EXPECT_TRUE(search_.Requests().empty());
+}
+
+TEST_F(EndToEndTest, ASecondSearchNeverShowsTheFirstSearchsTotals) {
+  const SampleCard& first = FourLineCard();
+  const SampleCard& second = SecondFourLineCard();
+  // The first question's pages come slowly, so its workers are still busy
+  // when the second search (by F9) starts.
+  std::map<QString, SearchStandIn::PageCounts> slow(first.counts.begin(), first.counts.end());
+  search_.AddQuestion(first.question, slow, std::chrono::milliseconds(500));
+  auto mirror = Mirror(first);
+  const QJsonObject state = Run("token,search,sync,f9,wait,close", "e2e-api", "e2e-secret",
+                                [&](int) { mirror->ShowImage(CardPath(second).toStdString()); });
+  ASSERT_FALSE(state.isEmpty());
+  EXPECT_EQ(RowsOf(state["rows"]), ExpectedRows(second));
+
+  QStringList firstTotals;
+  for (const auto& row : ExpectedRows(first)) firstTotals << row.second;
+  for (const QJsonValue& v : state["cellLog"].toArray()) {
+    const QJsonObject change = v.toObject();
+    if (change["search"].toInt() != 2 || change["column"].toInt() != 1) continue;
+    EXPECT_FALSE(firstTotals.contains(change["text"].toString()))
+        << "row " << change["row"].toInt() << " showed " << change["text"].toString().toStdString();
+  }
+  // The first search's workers stopped after the page each had under way.
+  int firstPages = 0;
+  for (const auto& request : search_.Requests()) {
+    firstPages += request.question == first.question && request.offset >= 0;
+  }
+  EXPECT_LE(firstPages, 3);
+}
+
+TEST_F(EndToEndTest, ClosingWhileOptionsAreScoredSavesTheKeysAndEnds) {
+  const SampleCard& card = FourLineCard();
+  std::map<QString, SearchStandIn::PageCounts> slow(card.counts.begin(), card.counts.end());
+  search_.AddQuestion(card.question, slow, std::chrono::milliseconds(1500));
+  auto mirror = Mirror(card);
+  const QJsonObject state = Run("token,search,sleep=100,close");
+  ASSERT_FALSE(state.isEmpty());
+  EXPECT_TRUE(state["scoringStopped"].toBool());
+  for (const auto& row : RowsOf(state["rows"])) EXPECT_EQ(row.second, QStringLiteral("查询中.."));
+  EXPECT_EQ(KeyFileContent(),
+            "[Apikey]\r\nclient_id=e2e-api\r\n\r\n[Secret Key]\r\nclient_secret=e2e-secret\r\n");
+}
+
+}  // namespace
+}  // namespace qa::test
