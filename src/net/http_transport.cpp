@@ -314,10 +314,16 @@ class Transfer {
   }
 
   bool ConfigureTls() {
-    caBundle_ = curl::TrustedCaBundle();
-    if (!caBundle_) return true;
-    curl_blob blob{const_cast<char*>(caBundle_->data()), caBundle_->size(), CURL_BLOB_NOCOPY};
-    return Set(CURLOPT_CAINFO_BLOB, &blob);
+    bool ok = true;
+    const std::string& directory = curl::SystemCaDirectory();
+    if (!directory.empty()) {
+      ok = Set(CURLOPT_CAINFO, static_cast<const char*>(nullptr)) &&
+           Set(CURLOPT_CAPATH, directory.c_str());
+    }
+    extraCas_ = curl::ExtraTrustedCas();
+    if (!extraCas_) return ok;
+    curl_blob blob{const_cast<char*>(extraCas_->data()), extraCas_->size(), CURL_BLOB_NOCOPY};
+    return ok && Set(CURLOPT_CAINFO_BLOB, &blob);
   }
 
   const HttpTransfer& t_;
@@ -326,7 +332,7 @@ class Transfer {
   curl::HeaderList headers_;
   std::string url_;
   std::string userAgent_;
-  std::shared_ptr<const std::string> caBundle_;
+  std::shared_ptr<const std::string> extraCas_;
   // Declared last so that it goes first.
   curl::EasyHandle easy_;
 };

@@ -1,6 +1,7 @@
 // Process-wide transport settings: extra trusted CA certificates, the default
 // phase time-out and the shared cookie store.
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -13,10 +14,8 @@ namespace qa {
 namespace {
 
 constexpr std::chrono::milliseconds kStandardPhaseTimeout{30000};
-constexpr const char* kFallbackSystemBundle = "/etc/ssl/certs/ca-certificates.crt";
-
 std::mutex caMutex;
-std::shared_ptr<const std::string> caBundle;  // guarded by caMutex
+std::shared_ptr<const std::string> extraCas;  // guarded by caMutex
 std::atomic<long long> phaseTimeoutMs{kStandardPhaseTimeout.count()};
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
@@ -29,22 +28,32 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   return true;
 }
 
-// The CA file libcurl verifies against when it is given none.
-std::string SystemBundlePath() {
-  if (curl::GlobalInit()) {
-    const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
-    if (info && info->age >= CURLVERSION_SEVENTH && info->cainfo) return info->cainfo;
-  }
-  return kFallbackSystemBundle;
+// The CA locations libcurl was built to use.
+const curl_version_info_data* CurlBuild() {
+  if (!curl::GlobalInit()) return nullptr;
+  const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+  return info && info->age >= CURLVERSION_SEVENTH ? info : nullptr;
 }
 
 }  // namespace
 
 namespace curl {
 
-std::shared_ptr<const std::string> TrustedCaBundle() {
+const std::string& SystemCaDirectory() {
+  static const std::string directory = [] {
+    const curl_version_info_data* info = CurlBuild();
+    std::error_code error;
+    if (info && info->capath && std::filesystem::is_directory(info->capath, error)) {
+      return std::string(info->capath);
+    }
+    return std::string();
+  }();
+  return directory;
+}
+
+std::shared_ptr<const std::string> ExtraTrustedCas() {
   std::lock_guard lock(caMutex);
-  return caBundle;
+  return extraCas;
 }
 
 }  // namespace curl
@@ -52,18 +61,21 @@ std::shared_ptr<const std::string> TrustedCaBundle() {
 bool SetExtraTrustedCaFile(std::string_view pemPath) {
   if (pemPath.empty()) {
     std::lock_guard lock(caMutex);
-    caBundle.reset();
+    extraCas.reset();
     return true;
   }
   std::string extra;
   if (!ReadWholeFile(std::string(pemPath), extra)) return false;
-  std::string bundle;
-  ReadWholeFile(SystemBundlePath(), bundle);  // a machine without one trusts the extra CA only
-  if (!bundle.empty() && bundle.back() != '\n') bundle += '\n';
-  bundle += extra;
-  auto shared = std::make_shared<const std::string>(std::move(bundle));
+  std::string trusted;
+  if (curl::SystemCaDirectory().empty()) {
+    const curl_version_info_data* info = CurlBuild();
+    if (info && info->cainfo) ReadWholeFile(info->cainfo, trusted);
+    if (!trusted.empty() && trusted.back() != '\n') trusted += '\n';
+  }
+  trusted += extra;
+  auto shared = std::make_shared<const std::string>(std::move(trusted));
   std::lock_guard lock(caMutex);
-  caBundle = std::move(shared);
+  extraCas = std::move(shared);
   return true;
 }
 

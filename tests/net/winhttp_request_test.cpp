@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
+#include <thread>
 
 #include "encoding/base64.h"
 #include "http_test_helpers.h"
@@ -446,6 +448,35 @@ TEST(WinHttpRequest, TimeoutSeconds) {
     EXPECT_GE(watch.Elapsed(), expected - 50ms) << seconds;
     EXPECT_LT(watch.Elapsed(), expected + 1000ms) << seconds;
   }
+}
+
+// Scoring workers fetch pages on several threads while the window's thread
+// uses the shared cookie store.
+TEST(WinHttpRequest, RequestsOnSeveralThreadsAtOnce) {
+  StandInServer server(test::TrustTestCa());
+  test::AddHttpTestRoutes(server);
+  ASSERT_TRUE(server.Start());
+  ClearStoredCookies();
+  const Text expected = WinHttpRequest(server.BaseUrl() + "/charset/utf8-meta");
+  ASSERT_TRUE(ContainsText(expected, test::kPageWordsGbk));
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 5; ++i) {
+        if (WinHttpRequest(server.BaseUrl() + "/charset/utf8-meta") != expected) ++wrong;
+      }
+    });
+  }
+  threads.emplace_back([&] {
+    for (int i = 0; i < 5; ++i) {
+      InetRequest(server.BaseUrl() + "/set-cookie?c" + std::to_string(i) + "=1");
+    }
+  });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong, 0);
+  TextArray stored = SplitText(BytesToText(InetRequest(server.BaseUrl() + "/cookies")), "; ");
+  EXPECT_EQ(stored.size(), 5u);
 }
 
 TEST(WinHttpMessage, NumberedMessages) {

@@ -36,7 +36,7 @@ TestCa::TestCa() {
   }
   const std::string newKey = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
   ok_ = RunOpenssl("req -x509" + newKey + " -keyout " + caKey + " -out " + caCert_ +
-                   " -days 2 -subj /CN=quizassist-test-ca" +
+                   " -days 2 -subj /CN=quizassist-test-ca-" + dir_.substr(dir_.size() - 6) +
                    " -addext basicConstraints=critical,CA:TRUE" +
                    " -addext keyUsage=critical,keyCertSign,cRLSign") &&
         RunOpenssl("req" + newKey + " -keyout " + serverKey_ + " -out " + request +
