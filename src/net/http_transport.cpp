@@ -62,6 +62,8 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) noexcept 
       x.blockRedirects = false;
       x.hasLocation = false;
       x.status = StatusCodeOf(line);
+    } else if (x.blockComplete) {
+      return n;  // trailer lines after a chunked body are not part of the block
     } else if (StartsWithIgnoreCase(line, "Location:")) {
       x.hasLocation = true;
     }

@@ -204,6 +204,41 @@ TEST(InetRequest, ReturnsTheRawHeaderBlockAndItsCookies) {
   EXPECT_EQ(receivedCookies, "s=1; t=2");
 }
 
+// Only the final response's block is reported, always with CRLF line ends.
+TEST(InetRequest, ResponsesAsTheyComeOffTheWire) {
+  struct Case {
+    std::string name;
+    std::string reply;
+    std::string headers;
+    std::string body;
+  };
+  const Case cases[] = {
+      {"interim 100 response",
+       "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+       "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n", "ok"},
+      {"bare line feeds", "HTTP/1.1 200 OK\nX-A: 1\nContent-Length: 2\n\nok",
+       "HTTP/1.1 200 OK\r\nX-A: 1\r\nContent-Length: 2\r\n\r\n", "ok"},
+      {"chunked body",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n2\r\nde\r\n0\r\n"
+       "X-Trailer: t\r\n\r\n",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "abcde"},
+      {"body up to the end of the connection", "HTTP/1.1 200 OK\r\n\r\nuntil closed",
+       "HTTP/1.1 200 OK\r\n\r\n", "until closed"},
+  };
+  for (const Case& c : cases) {
+    RawRecorder recorder([&c](const RecordedRequest&) {
+      RawReply reply;
+      reply.bytes = c.reply;
+      reply.end = RawReply::End::kClose;
+      return reply;
+    });
+    Text headers;
+    Bytes body = InetRequest(recorder.BaseUrl() + "/", {.receivedHeaders = &headers});
+    EXPECT_EQ(headers, c.headers) << c.name;
+    EXPECT_EQ(BytesToText(body), c.body) << c.name;
+  }
+}
+
 // A header block of any size keeps its headers and cookies.
 TEST(InetRequest, KeepsHeaderBlocksOverFiveThousandBytes) {
   RawRecorder recorder([](const RecordedRequest&) {
