@@ -20,11 +20,10 @@
 //   sleep=N  let the window run for N milliseconds
 //   close    close the window (the keys are saved)
 //
-// Every message box is answered with OK and recorded with its title and text
-// (not with --interactive, where the user answers them); URLs the program
-// opens in the web browser are recorded, not opened. Without --interactive the
-// window is closed after the last step; with it the window stays until the
-// user closes it.
+// During the steps every message box is answered with OK and recorded with
+// its title and text. Without --interactive, URLs the program opens in the
+// web browser are recorded, not opened, and the window is closed after the
+// last step; with it the window then stays, for the user, until closed.
 //
 // The JSON: the texts of 编辑框1, 编辑框2 and 识别编辑框, the rows (both
 // columns), the browser's address, the message boxes in order, the opened
@@ -143,11 +142,9 @@ class Scenario {
     QObject::connect(
         model, &QAbstractItemModel::dataChanged,
         [this](const QModelIndex& from, const QModelIndex& to) { OnDataChanged(from, to); });
-    if (!options.interactive) {
-      answerTimer_.setInterval(10);
-      QObject::connect(&answerTimer_, &QTimer::timeout, [this] { AnswerMessageBox(); });
-      answerTimer_.start();
-    }
+    answerTimer_.setInterval(10);
+    QObject::connect(&answerTimer_, &QTimer::timeout, [this] { AnswerMessageBox(); });
+    answerTimer_.start();
     // The stand-in search pages carry a certificate of the test CA.
     auto* view = window_.findChild<QWebEngineView*>(QStringLiteral("超文本浏览框1"));
     QObject::connect(view->page(), &QWebEnginePage::certificateError,
@@ -157,6 +154,9 @@ class Scenario {
                          copy.acceptCertificate();
                      });
   }
+
+  // From now on the user answers the message boxes.
+  void StopAnswering() { answerTimer_.stop(); }
 
   bool Run() {
     for (const QString& step : options_.steps) {
@@ -364,7 +364,10 @@ int main(int argc, char** argv) {
 
   Scenario scenario(options, shell);
   const bool ok = scenario.Run();
-  if (options.interactive && shell.Window().isVisible()) QApplication::exec();
+  if (options.interactive && shell.Window().isVisible()) {
+    scenario.StopAnswering();
+    QApplication::exec();
+  }
   if (shell.Window().isVisible()) shell.Window().close();
   const QJsonObject state = scenario.State(browser);
 

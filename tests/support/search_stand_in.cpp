@@ -38,16 +38,19 @@ std::vector<SearchStandIn::PageRequest> SearchStandIn::Requests() const {
 }
 
 std::string SearchStandIn::Page(const QString& question, int offset) const {
-  QString html =
-      QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"></head><body>\n");
-  const int page = offset / 5;
+  QString html = QStringLiteral(
+      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+      "<style>body{font:13px sans-serif;margin:6px 24px;color:#333}"
+      "p{margin:3px 0;border-bottom:1px solid #eee}</style></head><body>\n");
+  const int page = offset < 0 ? 0 : offset / 5;  // the browser asks without an offset
   {
     std::lock_guard lock(mutex_);
     if (auto it = questions_.find(question); it != questions_.end()) {
       for (const auto& [option, counts] : it->second.counts) {
         const int n = page >= 0 && page < static_cast<int>(counts.size()) ? counts[page] : 0;
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < n; ++i) {
           html += QStringLiteral("<p>结果 ") + option + QStringLiteral("</p>\n");
+        }
       }
     }
   }
