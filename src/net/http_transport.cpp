@@ -31,7 +31,6 @@ struct Exchange {
   curl_off_t lastDown = 0;
   curl_off_t lastUp = 0;
   bool uploadIncomplete = false;
-  bool stalled = false;
 
   void Touch() { lastActivity = Clock::now(); }
 };
@@ -101,11 +100,14 @@ int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t uploadT
     x.Touch();
   }
   x.uploadIncomplete = uploadTotal > 0 && uploaded < uploadTotal;
-  if (Clock::now() - x.lastActivity >= x.phaseTimeout) {
-    x.stalled = true;
-    return 1;
-  }
-  return 0;
+  return Clock::now() - x.lastActivity >= x.phaseTimeout ? 1 : 0;
+}
+
+// A connection is ready and the request is about to go out: the silence
+// limit starts afresh, apart from the time connecting took.
+int OnConnected(void* user, char*, char*, int, int) noexcept {
+  static_cast<Exchange*>(user)->Touch();
+  return CURL_PREREQFUNC_OK;
 }
 
 bool IsHostName(std::string_view host) {
@@ -240,7 +242,8 @@ class Transfer {
               Set(CURLOPT_HEADERFUNCTION, &OnHeaderLine) && Set(CURLOPT_HEADERDATA, &x_) &&
               Set(CURLOPT_WRITEFUNCTION, &OnBodyBytes) && Set(CURLOPT_WRITEDATA, &x_) &&
               Set(CURLOPT_NOPROGRESS, 0L) && Set(CURLOPT_XFERINFOFUNCTION, &OnProgress) &&
-              Set(CURLOPT_XFERINFODATA, &x_);
+              Set(CURLOPT_XFERINFODATA, &x_) && Set(CURLOPT_PREREQFUNCTION, &OnConnected) &&
+              Set(CURLOPT_PREREQDATA, &x_);
     ok = ok && ConfigureMethodAndBody() && ConfigureHeaders() && ConfigureRedirects() &&
          ConfigureProxyAndCredentials() && ConfigureCookies() && ConfigureTls();
     return ok && Set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(x_.phaseTimeout.count()));
