@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace qa::test {
@@ -25,7 +26,7 @@ inline std::uint16_t Field16(const std::vector<std::uint8_t>& bmp, std::size_t o
 
 // The header fields and pixels of a bottom-up BMP at 24 or 32 bits per pixel.
 struct BmpProbe {
-  explicit BmpProbe(const std::vector<std::uint8_t>& bytes) : bmp(bytes) {}
+  explicit BmpProbe(std::vector<std::uint8_t> bytes) : bmp(std::move(bytes)) {}
 
   bool Valid() const {
     return bmp.size() >= 54 && bmp[0] == 'B' && bmp[1] == 'M' && Width() > 0 && Height() > 0 &&
@@ -47,7 +48,7 @@ struct BmpProbe {
     return {bmp[at + 2], bmp[at + 1], bmp[at]};
   }
 
-  const std::vector<std::uint8_t>& bmp;
+  std::vector<std::uint8_t> bmp;
 };
 
 // A 32-bit bottom-up BMP of width x height whose pixels come from

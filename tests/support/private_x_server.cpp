@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,10 +25,19 @@ PrivateXServer::PrivateXServer(int width, int height) {
   const std::string fd = std::to_string(ready[1]);
   std::vector<const char*> argv = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
                                    screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};
+  const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) dup2(null, STDERR_FILENO);  // its start-up chatter
+    // The server ends with the test, even when the test crashes, and keeps
+    // none of the test's output pipes open.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
+    const int null = open("/dev/null", O_RDWR);
+    if (null >= 0) {
+      dup2(null, STDIN_FILENO);
+      dup2(null, STDOUT_FILENO);
+      dup2(null, STDERR_FILENO);
+    }
     execvp(argv[0], const_cast<char* const*>(argv.data()));
     _exit(127);
   }
