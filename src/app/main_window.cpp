@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QWebEngineView>
+#include <atomic>
 
 #include "app/picture_box.h"
 #include "app/qstring_text.h"
@@ -173,16 +174,37 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+// From another thread the step is queued to the user-interface thread and the
+// caller waits for it there. The hand-over flag orders the caller's work
+// before the step and the step's work before the return with atomics that
+// thread checkers see; Qt's own wait happens in code they do not watch.
 template <typename Step>
 auto MainWindow::OnUiThread(Step step) {
   using Result = decltype(step());
   if (QThread::currentThread() == thread()) return step();
+  std::atomic<bool> handOver{true};
+  handOver.store(true, std::memory_order_release);
   if constexpr (std::is_void_v<Result>) {
-    QMetaObject::invokeMethod(this, step, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [&] {
+          handOver.load(std::memory_order_acquire);
+          step();
+          handOver.store(false, std::memory_order_release);
+        },
+        Qt::BlockingQueuedConnection);
+    handOver.load(std::memory_order_acquire);
   } else {
     Result result{};
     QMetaObject::invokeMethod(
-        this, [&result, &step] { result = step(); }, Qt::BlockingQueuedConnection);
+        this,
+        [&] {
+          handOver.load(std::memory_order_acquire);
+          result = step();
+          handOver.store(false, std::memory_order_release);
+        },
+        Qt::BlockingQueuedConnection);
+    handOver.load(std::memory_order_acquire);
     return result;
   }
 }

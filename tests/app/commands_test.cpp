@@ -153,6 +153,9 @@ class RecognitionStageTest : public ::testing::Test {
     endpoints_.searchBase = "https://search.test";
   }
 
+  // The route uses the members below: stop serving before they go.
+  void TearDown() override { server_.Stop(); }
+
   void Reply(const std::string& json) {
     std::lock_guard lock(mutex_);
     reply_ = json;

@@ -36,7 +36,7 @@ double MeanDifference(const QImage& a, const QImage& b) {
 
 }  // namespace
 
-OcrStandIn::OcrStandIn(StandInServer& server) {
+OcrStandIn::OcrStandIn(StandInServer& server) : server_(server) {
   httplib::Server& routes = server.Routes();
   routes.Get("/oauth/2.0/token", [this](const httplib::Request& req, httplib::Response& res) {
     ++tokenRequests_;
@@ -73,6 +73,10 @@ OcrStandIn::OcrStandIn(StandInServer& server) {
         }
         res.set_content(Recognise(body), "application/json");
       });
+}
+
+OcrStandIn::~OcrStandIn() {
+  server_.Stop();
 }
 
 void OcrStandIn::AddClient(const std::string& apiKey, const std::string& secretKey,

@@ -31,6 +31,10 @@ class OcrStandIn {
  public:
   // Registers the routes on `server`, which must not be started yet.
   explicit OcrStandIn(StandInServer& server);
+  // Stops the server first: its handlers use this object.
+  ~OcrStandIn();
+  OcrStandIn(const OcrStandIn&) = delete;
+  OcrStandIn& operator=(const OcrStandIn&) = delete;
 
   // Keys that get `token`, which the OCR endpoint then accepts.
   void AddClient(const std::string& apiKey, const std::string& secretKey, const std::string& token);
@@ -61,6 +65,7 @@ class OcrStandIn {
   bool KnowsToken(const std::string& token) const;
   std::string Recognise(const std::string& body);
 
+  StandInServer& server_;
   mutable std::mutex mutex_;
   std::vector<Client> clients_;
   std::vector<Card> cards_;

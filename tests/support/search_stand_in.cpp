@@ -21,6 +21,10 @@ SearchStandIn::SearchStandIn(StandInServer& server) : server_(server) {
   });
 }
 
+SearchStandIn::~SearchStandIn() {
+  server_.Stop();
+}
+
 void SearchStandIn::AddQuestion(const QString& question,
                                 const std::map<QString, PageCounts>& counts,
                                 std::chrono::milliseconds delay) {

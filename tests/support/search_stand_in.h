@@ -26,7 +26,12 @@ class SearchStandIn {
   static constexpr int kPages = 5;
   using PageCounts = std::vector<int>;  // per page 0..4 (offsets 0, 5, ..., 20)
 
+  // Registers the route on `server`, which must not be started yet.
   explicit SearchStandIn(StandInServer& server);
+  // Stops the server first: its handler uses this object.
+  ~SearchStandIn();
+  SearchStandIn(const SearchStandIn&) = delete;
+  SearchStandIn& operator=(const SearchStandIn&) = delete;
 
   // The occurrences of each option on the pages of `question`, and a wait
   // before each of its pages is answered.
