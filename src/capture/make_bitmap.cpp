@@ -16,12 +16,11 @@ void Put32(std::uint8_t* at, std::uint32_t value) {
 
 }  // namespace
 
-Bytes MakeBitmap32(int width, int height, const std::uint8_t* topRow, std::size_t stride,
-                   int xPelsPerMeter, int yPelsPerMeter) {
-  if (width < 1 || height < 1 || topRow == nullptr) return {};
+Bytes BlankBitmap32(int width, int height, int xPelsPerMeter, int yPelsPerMeter) {
+  if (width < 1 || height < 1) return {};
   constexpr std::size_t kHeaders = 54;
-  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-  const std::size_t imageSize = rowBytes * static_cast<std::size_t>(height);
+  const std::size_t imageSize =
+      static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height);
   if (imageSize > 0xFFFFFFFFu - kHeaders) return {};
 
   Bytes file(kHeaders + imageSize);
@@ -40,10 +39,18 @@ Bytes MakeBitmap32(int width, int height, const std::uint8_t* topRow, std::size_
   Put32(h + 38, static_cast<std::uint32_t>(xPelsPerMeter));
   Put32(h + 42, static_cast<std::uint32_t>(yPelsPerMeter));
   // biClrUsed and biClrImportant stay 0.
+  return file;
+}
 
-  std::uint8_t* out = h + kHeaders;
-  for (int y = height - 1; y >= 0; --y, out += rowBytes) {
-    std::memcpy(out, topRow + static_cast<std::size_t>(y) * stride, rowBytes);
+Bytes MakeBitmap32(int width, int height, const std::uint8_t* topRow, std::size_t stride,
+                   int xPelsPerMeter, int yPelsPerMeter) {
+  if (topRow == nullptr) return {};
+  Bytes file = BlankBitmap32(width, height, xPelsPerMeter, yPelsPerMeter);
+  if (file.empty()) return file;
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(Bitmap32Row(file, width, height, y), topRow + static_cast<std::size_t>(y) * stride,
+                rowBytes);
   }
   return file;
 }

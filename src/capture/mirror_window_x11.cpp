@@ -208,32 +208,28 @@ struct Channel {
   }
 };
 
-// Copies the image into `out` (4 bytes per pixel, blue, green, red, 0; rows
-// `outStride` bytes apart).
-void CopyPixels(const XImage& image, std::uint8_t* out, std::size_t outStride) {
+// Copies the image into the BMP file `bitmap` of width x height, its
+// top-left pixel to dx, dy; each pixel as blue, green, red, 0.
+void CopyPixels(const XImage& image, Bytes& bitmap, int width, int height, int dx, int dy) {
   const bool nativeBgrx = image.bits_per_pixel == 32 && image.byte_order == LSBFirst &&
                           image.red_mask == 0xFF0000 && image.green_mask == 0xFF00 &&
                           image.blue_mask == 0xFF;
-  if (nativeBgrx) {
-    for (int y = 0; y < image.height; ++y) {
-      const std::uint8_t* in = reinterpret_cast<const std::uint8_t*>(image.data) +
-                               static_cast<std::size_t>(y) * image.bytes_per_line;
-      std::uint8_t* row = out + y * outStride;
-      for (int x = 0; x < image.width; ++x) {
-        std::memcpy(row + 4 * x, in + 4 * x, 3);
-      }
-    }
-    return;
-  }
   const Channel red(image.red_mask), green(image.green_mask), blue(image.blue_mask);
   XImage& source = const_cast<XImage&>(image);  // XGetPixel takes a non-const image
   for (int y = 0; y < image.height; ++y) {
-    std::uint8_t* row = out + y * outStride;
-    for (int x = 0; x < image.width; ++x) {
+    std::uint8_t* out = Bitmap32Row(bitmap, width, height, dy + y) + 4 * dx;
+    if (nativeBgrx) {
+      const std::uint8_t* in = reinterpret_cast<const std::uint8_t*>(image.data) +
+                               static_cast<std::size_t>(y) * image.bytes_per_line;
+      std::memcpy(out, in, static_cast<std::size_t>(image.width) * 4);
+      for (int x = 0; x < image.width; ++x) out[4 * x + 3] = 0;
+      continue;
+    }
+    for (int x = 0; x < image.width; ++x, out += 4) {
       const unsigned long pixel = XGetPixel(&source, x, y);
-      row[4 * x + 0] = blue.Of(pixel, image.blue_mask);
-      row[4 * x + 1] = green.Of(pixel, image.green_mask);
-      row[4 * x + 2] = red.Of(pixel, image.red_mask);
+      out[0] = blue.Of(pixel, image.blue_mask);
+      out[1] = green.Of(pixel, image.green_mask);
+      out[2] = red.Of(pixel, image.red_mask);
     }
   }
 }
@@ -244,26 +240,26 @@ int PelsPerMeter(int pixels, int millimetres) {
 
 // What the screen shows in `rect`; the parts off the screen stay black.
 Bytes GrabScreen(Display* display, const Rect& rect, ErrorTrap& trap) {
-  if (rect.width < 1 || rect.height < 1) return {};
   const int screen = DefaultScreen(display);
   const int screenWidth = DisplayWidth(display, screen);
   const int screenHeight = DisplayHeight(display, screen);
-  const std::size_t stride = static_cast<std::size_t>(rect.width) * 4;
-  std::vector<std::uint8_t> pixels(stride * rect.height, 0);
+  Bytes bitmap = BlankBitmap32(rect.width, rect.height,
+                               PelsPerMeter(screenWidth, DisplayWidthMM(display, screen)),
+                               PelsPerMeter(screenHeight, DisplayHeightMM(display, screen)));
+  if (bitmap.empty()) return bitmap;
 
+  // Only the part on the screen is read: the server refuses a rectangle
+  // that reaches past the edge of the root window.
   const int left = std::max(rect.x, 0), top = std::max(rect.y, 0);
   const int right = std::min(rect.x + rect.width, screenWidth);
   const int bottom = std::min(rect.y + rect.height, screenHeight);
-  if (left < right && top < bottom) {
-    ImagePtr image(XGetImage(display, DefaultRootWindow(display), left, top,
-                             static_cast<unsigned>(right - left),
-                             static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap));
-    if (!image || trap.Failed()) return {};
-    CopyPixels(*image, pixels.data() + (top - rect.y) * stride + (left - rect.x) * 4, stride);
-  }
-  return MakeBitmap32(rect.width, rect.height, pixels.data(), stride,
-                      PelsPerMeter(screenWidth, DisplayWidthMM(display, screen)),
-                      PelsPerMeter(screenHeight, DisplayHeightMM(display, screen)));
+  if (left >= right || top >= bottom) return bitmap;
+  ImagePtr image(XGetImage(display, DefaultRootWindow(display), left, top,
+                           static_cast<unsigned>(right - left), static_cast<unsigned>(bottom - top),
+                           AllPlanes, ZPixmap));
+  if (!image || trap.Failed()) return {};
+  CopyPixels(*image, bitmap, rect.width, rect.height, left - rect.x, top - rect.y);
+  return bitmap;
 }
 
 }  // namespace

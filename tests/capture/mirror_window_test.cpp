@@ -10,6 +10,7 @@
 
 #include "bmp_probe.h"
 #include "fake_mirror_process.h"
+#include "private_x_server.h"
 #include "x_server_environment.h"
 
 // Last: Xlib defines macros (None, Bool, Status) that clash with test headers.
@@ -308,6 +309,30 @@ TEST_F(MirrorWindowTest, ScreenshotOfHandleZeroIsTheWholeScreen) {
   EXPECT_EQ(shot.Height(), kScreenHeight);
   EXPECT_EQ(bmp.size(), 54u + kScreenWidth * kScreenHeight * 4);
   ExpectPictureAt(shot, 200, 100);
+}
+
+// A 16-bit screen holds 5 or 6 bits per colour: the copy scales them back
+// to 8 bits.
+TEST_F(MirrorWindowTest, ScreenshotOfA16BitScreenKeepsTheColours) {
+  test::PrivateXServer shallow(640, 480, 16);  // DISPLAY points at it meanwhile
+  ASSERT_TRUE(shallow.Running());
+  auto mirror = StartMirror(20, 30);
+  ASSERT_TRUE(mirror->Ready());
+  const BmpProbe shot(ScreenshotWindow(FindMirrorWindow()));
+  ASSERT_TRUE(shot.Valid());
+  EXPECT_EQ(shot.Width(), 160);
+  auto near = [](Rgb a, Rgb b) {
+    return std::abs(a.r - b.r) <= 8 && std::abs(a.g - b.g) <= 8 && std::abs(a.b - b.b) <= 8;
+  };
+  for (const auto& [x, y] : {std::pair{5, 5}, {95, 5}, {5, 145}, {95, 145}}) {
+    EXPECT_TRUE(near(shot.At(x, y), ImagePixel(x, y))) << x << "," << y;
+  }
+  EXPECT_TRUE(near(shot.At(150, 200), kPictureBackground));
+  const BmpProbe screen(ScreenshotWindow(0));
+  ASSERT_TRUE(screen.Valid());
+  EXPECT_EQ(screen.Width(), 640);
+  EXPECT_EQ(screen.Height(), 480);
+  mirror->Close();
 }
 
 TEST_F(MirrorWindowTest, GivesNothingWithoutADisplay) {

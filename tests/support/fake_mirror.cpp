@@ -66,10 +66,24 @@ PixPtr LoadImage(const std::string& path) {
   return PixPtr(pixConvertTo32(pix.get()));
 }
 
-int MaskShift(unsigned long mask) {
+// A colour channel of the visual: where its bits lie and how many there are.
+struct Channel {
+  explicit Channel(unsigned long m) : mask(m) {
+    while (mask != 0 && ((mask >> shift) & 1) == 0) ++shift;
+    max = mask >> shift;
+  }
+  unsigned long Of(int value) const { return ((value * max + 127) / 255) << shift; }
+  unsigned long mask;
   int shift = 0;
-  while (mask != 0 && ((mask >> shift) & 1) == 0) ++shift;
-  return shift;
+  unsigned long max = 0;
+};
+
+// The pixel value of a 0xRRGGBB colour on the screen's visual.
+unsigned long PixelOf(Display* display, unsigned long rgb) {
+  const Visual* visual = DefaultVisual(display, DefaultScreen(display));
+  return Channel(visual->red_mask).Of((rgb >> 16) & 0xFF) |
+         Channel(visual->green_mask).Of((rgb >> 8) & 0xFF) |
+         Channel(visual->blue_mask).Of(rgb & 0xFF);
 }
 
 class FakeMirror {
@@ -95,9 +109,9 @@ class FakeMirror {
     XSelectInput(display_, topLevel_, StructureNotifyMask);
 
     toolbar_window_ = XCreateSimpleWindow(display_, topLevel_, 0, height_, width_, toolbar_, 0, 0,
-                                          kToolbarColour);
-    picture_ =
-        XCreateSimpleWindow(display_, topLevel_, 0, 0, width_, height_, 0, 0, kPictureBackground);
+                                          PixelOf(display_, kToolbarColour));
+    picture_ = XCreateSimpleWindow(display_, topLevel_, 0, 0, width_, height_, 0, 0,
+                                   PixelOf(display_, kPictureBackground));
     XMapSubwindows(display_, topLevel_);
   }
 
@@ -152,7 +166,7 @@ class FakeMirror {
     if (pixmap_ != 0) XFreePixmap(display_, pixmap_);
     pixmap_ = XCreatePixmap(display_, picture_, width_, height_, depth);
     GC gc = XCreateGC(display_, pixmap_, 0, nullptr);
-    XSetForeground(display_, gc, kPictureBackground);
+    XSetForeground(display_, gc, PixelOf(display_, kPictureBackground));
     XFillRectangle(display_, pixmap_, gc, 0, 0, width_, height_);
     if (image_) PutImage(gc, depth);
     XFreeGC(display_, gc);
@@ -167,15 +181,12 @@ class FakeMirror {
     XImage* image = XCreateImage(display_, visual, depth, ZPixmap, 0, nullptr, w, h, 32, 0);
     if (image == nullptr) return;
     image->data = static_cast<char*>(std::calloc(image->bytes_per_line, h));
-    const int rs = MaskShift(visual->red_mask), gs = MaskShift(visual->green_mask),
-              bs = MaskShift(visual->blue_mask);
+    const Channel red(visual->red_mask), green(visual->green_mask), blue(visual->blue_mask);
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
         l_int32 r = 0, g = 0, b = 0;
         pixGetRGBPixel(image_.get(), x, y, &r, &g, &b);
-        const unsigned long pixel = ((static_cast<unsigned long>(r) << rs) & visual->red_mask) |
-                                    ((static_cast<unsigned long>(g) << gs) & visual->green_mask) |
-                                    ((static_cast<unsigned long>(b) << bs) & visual->blue_mask);
+        const unsigned long pixel = red.Of(r) | green.Of(g) | blue.Of(b);
         XPutPixel(image, x, y, pixel);
       }
     }

@@ -13,7 +13,7 @@
 
 namespace qa::test {
 
-PrivateXServer::PrivateXServer(int width, int height) {
+PrivateXServer::PrivateXServer(int width, int height, int depth) {
   if (const char* old = std::getenv("DISPLAY")) {
     hadDisplay_ = true;
     oldDisplay_ = old;
@@ -21,7 +21,8 @@ PrivateXServer::PrivateXServer(int width, int height) {
   int ready[2];
   if (pipe(ready) != 0) return;
   fcntl(ready[0], F_SETFD, FD_CLOEXEC);
-  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  const std::string screen =
+      std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
   const std::string fd = std::to_string(ready[1]);
   std::vector<const char*> argv = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
                                    screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};

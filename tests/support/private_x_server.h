@@ -10,9 +10,9 @@ namespace qa::test {
 
 class PrivateXServer {
  public:
-  // Starts Xvfb with one screen of width x height at 24 bits and, once it
-  // accepts clients, points DISPLAY at it.
-  PrivateXServer(int width = 1280, int height = 1024);
+  // Starts Xvfb with one screen of width x height at `depth` bits and, once
+  // it accepts clients, points DISPLAY at it.
+  PrivateXServer(int width = 1280, int height = 1024, int depth = 24);
   ~PrivateXServer();  // stops it and gives DISPLAY back its old value
   PrivateXServer(const PrivateXServer&) = delete;
   PrivateXServer& operator=(const PrivateXServer&) = delete;
