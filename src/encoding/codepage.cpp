@@ -1,6 +1,7 @@
 #include "encoding/codepage.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 #include <unicode/ustring.h>
 
 #include <map>
@@ -24,20 +25,43 @@ ConverterPtr OpenConverter(const char* name) {
   return conv;
 }
 
+// Writes "?" for every character GBK lacks. ICU's own substitution callback
+// silently drops "default-ignorable" characters (U+FEFF, U+200B, U+00AD ...),
+// which would lose characters the Windows converter replaces; this one does not.
+void SubstituteQuestionMark(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t,
+                            UChar32, UConverterCallbackReason reason, UErrorCode* status) {
+  if (reason > UCNV_IRREGULAR) return;  // reset/close/clone: nothing to write
+  *status = U_ZERO_ERROR;
+  ucnv_cbFromUWriteBytes(args, "?", 1, 0, status);
+}
+
+ConverterPtr OpenGbkConverter() {
+  ConverterPtr conv = OpenConverter(kGbkName);
+  if (conv) {
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(conv.get(), SubstituteQuestionMark, nullptr, nullptr, nullptr, &status);
+  }
+  return conv;
+}
+
 // Opening a converter costs milliseconds the first time, so every thread keeps
 // the ones it used. Converters are not thread-safe, hence per thread.
 UConverter* GbkConverter() {
-  thread_local ConverterPtr conv = OpenConverter(kGbkName);
+  thread_local ConverterPtr conv = OpenGbkConverter();
   return conv.get();
 }
 
 // Pages declare the Chinese code page under several names; the Windows
 // decoder treats them all as code page 936, so they share its converter.
 std::string CanonicalCharset(std::string_view name) {
+  static constexpr std::string_view kGbkAliases[] = {"gbk",   "gb2312", "gb_2312-80",  "x-gbk",
+                                                     "cp936", "ms936",  "windows-936", "euc-cn"};
   std::string lower = LowerAscii(TrimText(name));
-  if (lower == "gbk" || lower == "gb2312" || lower == "gb_2312-80" || lower == "x-gbk" ||
-      lower == "cp936" || lower == "ms936" || lower == "windows-936" || lower == "euc-cn") {
-    return kGbkName;
+  for (std::string_view alias : kGbkAliases) {
+    if (lower == alias) {
+      lower.assign(kGbkName, sizeof kGbkName - 1);
+      break;
+    }
   }
   return lower;
 }
@@ -73,7 +97,9 @@ std::u16string ToUtf16With(UConverter* conv, std::string_view bytes) {
 
 }  // namespace
 
-std::u16string GbkToUtf16(std::string_view gbk) { return ToUtf16With(GbkConverter(), gbk); }
+std::u16string GbkToUtf16(std::string_view gbk) {
+  return ToUtf16With(GbkConverter(), gbk);
+}
 
 std::string Utf16ToGbk(std::u16string_view utf16) {
   UConverter* conv = GbkConverter();
@@ -150,6 +176,8 @@ Text Utf16ToAnsi(const Bytes& utf16) {
   return Utf16ToGbk(units);
 }
 
-Text AnsiToUtf8(std::string_view text) { return Utf16ToUtf8(GbkToUtf16(text)); }
+Text AnsiToUtf8(std::string_view text) {
+  return Utf16ToUtf8(GbkToUtf16(text));
+}
 
 }  // namespace qa

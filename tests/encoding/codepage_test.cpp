@@ -21,11 +21,11 @@ TEST(AnsiToUtf16, NulTerminatedLittleEndian) {
 
 TEST(Utf16ToAnsi, Table) {
   EXPECT_EQ(Utf16ToAnsi(B({0x2D, 0x4E, 0, 0})), "\xD6\xD0");
-  EXPECT_EQ(Utf16ToAnsi(B({0x61, 0, 0x62})), "a");  // odd last byte ignored
+  EXPECT_EQ(Utf16ToAnsi(B({0x61, 0, 0x62})), "a");           // odd last byte ignored
   EXPECT_EQ(Utf16ToAnsi(B({0x61, 0, 0, 0, 0x62, 0})), "a");  // ends at the NUL unit
   EXPECT_EQ(Utf16ToAnsi({}), "");
   EXPECT_EQ(Utf16ToAnsi(B({0x3A, 0xD8, 0x3D, 0xDE})), "?");  // U+1E63D: not in GBK
-  EXPECT_EQ(Utf16ToAnsi(B({0xAC, 0x20})), "\x80");            // euro sign
+  EXPECT_EQ(Utf16ToAnsi(B({0xAC, 0x20})), "\x80");           // euro sign
 }
 
 TEST(AnsiToUtf8, Table) {
@@ -86,6 +86,25 @@ TEST(AnsiToUtf8, RoundTripsThroughUtf16) {
   const std::string text = "A\xD6\xD0\xA1\xA1z\x80";  // A中　z€
   EXPECT_EQ(Utf16ToAnsi(AnsiToUtf16(text)), text);
   EXPECT_EQ(AnsiToUtf8(text), "A\xE4\xB8\xAD\xE3\x80\x80z\xE2\x82\xAC");
+}
+
+}  // namespace
+}  // namespace qa
+
+namespace qa {
+namespace {
+
+// ICU drops "default-ignorable" characters by default; the program must
+// replace them like any other character GBK lacks, never lose them.
+TEST(Utf16ToGbk, DefaultIgnorableCharactersBecomeQuestionMarks) {
+  const std::pair<char16_t, const char*> cases[] = {
+      {0xFEFF, "a?b"}, {0x200B, "a?b"}, {0x200D, "a?b"}, {0x2060, "a?b"}};
+  for (const auto& [unit, expected] : cases) {
+    std::u16string in = u"a";
+    in.push_back(unit);
+    in.push_back(u'b');
+    EXPECT_EQ(Utf16ToGbk(in), expected) << std::hex << static_cast<int>(unit);
+  }
 }
 
 }  // namespace
