@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "bmp_probe.h"
 #include "fake_mirror_process.h"
@@ -309,6 +312,31 @@ TEST_F(MirrorWindowTest, ScreenshotOfHandleZeroIsTheWholeScreen) {
   EXPECT_EQ(shot.Height(), kScreenHeight);
   EXPECT_EQ(bmp.size(), 54u + kScreenWidth * kScreenHeight * 4);
   ExpectPictureAt(shot, 200, 100);
+}
+
+// The error handler is process-wide: calls on several threads, some of them
+// with stale handles, must each get their own answer.
+TEST_F(MirrorWindowTest, CallsOnSeveralThreadsAtOnceKeepTheirErrorsApart) {
+  auto mirror = StartMirror();
+  ASSERT_TRUE(mirror->Ready());
+  const Window gone = windows_.Create(windows_.Root(), 0, 0, 20, 20, {1, 1, 1});
+  windows_.Destroy(gone);
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 20; ++i) {
+        if (t % 2 == 0) {
+          if (!ScreenshotWindow(gone).empty()) ++wrong;
+        } else {
+          if (FindMirrorWindow() != mirror->Picture()) ++wrong;
+          if (BmpProbe(ScreenshotWindow(mirror->Picture())).Width() != 160) ++wrong;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 // A 16-bit screen holds 5 or 6 bits per colour: the copy scales them back

@@ -3,12 +3,15 @@
 #include <allheaders.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "bmp_probe.h"
 
@@ -237,6 +240,13 @@ TEST(ReencodeImage, WritesTheFileOnlyForANameThatIsNotBlank) {
     ASSERT_TRUE(ReencodeImage(ColourBmp32(), kImagePng, (dir.path() / "crop.png").string()));
     EXPECT_GT(std::filesystem::file_size(dir.path() / "crop.png"), 11u);
   }
+  {
+    // The program's texts are GBK; the file system takes UTF-8 names.
+    TempDir dir;
+    const Text name = (dir.path() / "").string() + "\xD6\xD0.png";  // 中.png
+    ASSERT_TRUE(ReencodeImage(ColourBmp32(), kImagePng, name));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "\xE4\xB8\xAD.png"));
+  }
   for (const Text& blank :
        {Text(""), Text("   "), Text("\xA1\xA1 \xA1\xA1")}) {  // full-width spaces
     TempDir dir;
@@ -288,6 +298,26 @@ TEST(ReencodeImage, KeepsTheCodecsMessagesOffStderr) {
   testing::internal::CaptureStderr();
   for (const Bytes& source : damaged) EXPECT_FALSE(ReencodeImage(source, kImageJpeg));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(ReencodeImage, RunsOnSeveralThreadsAtOnce) {
+  const Bytes damagedJpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0,
+                             1,    1,    0,    0,    1, 0,  1,   0,   0,   1,   2};
+  Bytes reference;
+  ASSERT_TRUE(ReencodeImage(ColourBmp32(), kImagePng, {}, &reference));
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 25; ++i) {
+        Bytes png;
+        if (!ReencodeImage(ColourBmp32(), kImagePng, {}, &png) || png != reference) ++wrong;
+        if (ReencodeImage(damagedJpeg, kImagePng)) ++wrong;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
