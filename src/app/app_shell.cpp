@@ -69,8 +69,13 @@ AppShell::~AppShell() {
 }
 
 void AppShell::PrepareEnvironment() {
+  // Every control sits at fixed pixels and the capture region counts screen
+  // pixels: no scale factor of the desktop or the user may apply.
   qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-  if (!qEnvironmentVariableIsSet("QT_FONT_DPI")) qputenv("QT_FONT_DPI", "96");
+  qunsetenv("QT_SCALE_FACTOR");
+  qunsetenv("QT_SCREEN_SCALE_FACTORS");
+  qunsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
+  qputenv("QT_FONT_DPI", "96");
   if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   }

@@ -27,8 +27,9 @@ class AppShell : public QObject {
   ~AppShell() override;
 
   // Settings that must be in place before the application object exists:
-  // geometry in plain pixels whatever the desktop scaling, and the web
-  // engine's sandbox off when running as root (it refuses to start there).
+  // geometry in plain pixels whatever scaling the desktop asks for (scale
+  // factors, font resolution), and the web engine's sandbox off when running
+  // as root (it refuses to start there).
   static void PrepareEnvironment();
   // The font every control uses, in pixels so no screen setting moves it.
   static void ApplyApplicationFont();

@@ -16,6 +16,8 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "child_process.h"
 #include "fake_mirror_process.h"
@@ -184,8 +186,33 @@ class EndToEndTest : public ::testing::Test {
 
 QTemporaryDir* EndToEndTest::cards_ = nullptr;
 
+// Sets an environment variable for the processes a test starts.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value, 1);
+  }
+  ~ScopedEnvironment() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
 TEST_F(EndToEndTest, SearchesCardsOfFourFiveSixAndSevenLines) {
   const SampleCard* cards[] = {&FourLineCard(), &FiveLineCard(), &SixLineCard(), &SevenLineCard()};
+  // On a desktop that asks for double size: the window keeps its pixels, so
+  // the frame, the crop and the recognised cards below stay exact.
+  ScopedEnvironment scale("QT_SCALE_FACTOR", "2");
+  ScopedEnvironment screens("QT_SCREEN_SCALE_FACTORS", "2");
+  ScopedEnvironment fontDpi("QT_FONT_DPI", "192");
   auto mirror = Mirror(*cards[0]);
   const QJsonObject state =
       Run("token,search,wait,sync,search,wait,sync,search,wait,sync,search,wait,close", "e2e-api",

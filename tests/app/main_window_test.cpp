@@ -112,6 +112,15 @@ TEST_F(MainWindowTest, PlacesEveryControlWithItsText) {
   EXPECT_NE(Find<QWebEngineView>("超文本浏览框1"), nullptr);
 }
 
+TEST_F(MainWindowTest, FontsArePixelSizedSoNoScreenSettingMovesThem) {
+  for (QWidget* widget : window_->findChildren<QWidget*>()) {
+    // Only the controls themselves, not the parts Qt builds inside them.
+    if (widget->objectName().isEmpty() || widget->objectName().startsWith("qt_")) continue;
+    const int expected = widget->objectName() == QStringLiteral("识别编辑框") ? 14 : 12;
+    EXPECT_EQ(widget->font().pixelSize(), expected) << widget->objectName().toStdString();
+  }
+}
+
 TEST_F(MainWindowTest, ListHasTwoColumnsOf130Pixels) {
   auto* list = Find<QTreeWidget>("超级列表框1");
   ASSERT_EQ(list->columnCount(), 2);
