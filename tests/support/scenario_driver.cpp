@@ -25,12 +25,16 @@
 // web browser are recorded, not opened, and the window is closed after the
 // last step; with it the window then stays, for the user, until closed.
 //
+// The keys are saved at close to --key-file, or else to a key file that lives
+// only as long as the run.
+//
 // The JSON: the texts of 编辑框1, 编辑框2 and 识别编辑框, the rows (both
 // columns), the browser's address, the message boxes in order, the opened
 // URLs, the sizes of the pictures in 图片框1 and 图片框2, the window's outer
 // rectangle, each list cell change (with the number of the search it happened
-// in), and per search the milliseconds from the click until its rows were
-// shown and until every row showed its count (-1: never).
+// in), per search the milliseconds from the click until its rows were shown
+// and until every row showed its count (-1: never), and the key file as it
+// stands after the run.
 #include <QApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -43,6 +47,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -113,7 +118,6 @@ Options ParseOptions(const QStringList& args) {
     else
       Usage(("unknown argument " + a.toStdString()).c_str());
   }
-  if (o.keyFile.empty()) Usage("--key-file is required (the keys are saved there at close)");
   return o;
 }
 
@@ -357,7 +361,12 @@ int main(int argc, char** argv) {
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "open");
   }
 
-  qa::AppShell shell(options.endpoints, options.keyFile);
+  // Without --key-file the keys go to a key file of this run only.
+  QTemporaryDir keyDir;
+  const std::string keyFile = options.keyFile.empty()
+                                  ? keyDir.filePath(QStringLiteral("Key.ini")).toStdString()
+                                  : options.keyFile;
+  qa::AppShell shell(options.endpoints, keyFile);
   if (options.setApiKey) shell.Window().SetText(qa::EditBox::ApiKey, qa::ToText(options.apiKey));
   if (options.setSecretKey) {
     shell.Window().SetText(qa::EditBox::SecretKey, qa::ToText(options.secretKey));
@@ -376,7 +385,10 @@ int main(int argc, char** argv) {
     QApplication::exec();
   }
   if (shell.Window().isVisible()) shell.Window().close();
-  const QJsonObject state = scenario.State(browser);
+  QJsonObject state = scenario.State(browser);
+  QFile saved(QString::fromStdString(keyFile));
+  state["keyFile"] =
+      saved.open(QIODevice::ReadOnly) ? qa::ToQString(saved.readAll().toStdString()) : QString();
 
   if (!options.out.isEmpty()) {
     QFile out(options.out);
