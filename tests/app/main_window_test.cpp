@@ -21,9 +21,14 @@
 #include "app/qstring_text.h"
 #include "capture/capture_window.h"
 #include "qt_test_app.h"
+#include "x_server_environment.h"
 
 namespace qa {
 namespace {
+
+// The window tests wait for the window to become active; on a display shared
+// with tests running in parallel another window could take the focus.
+const auto* const kXServer = ::testing::AddGlobalTestEnvironment(new test::XServerEnvironment);
 
 Bytes PngOf(const QImage& image) {
   QByteArray data;
