@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "net/curl_handle.h"
+#include "net/transfer_engine.h"
 
 namespace qa {
 
@@ -216,7 +217,7 @@ class Transfer {
       return response;
     }
     x_.Touch();
-    CURLcode code = curl_easy_perform(easy_.get());
+    CURLcode code = curl::RunTransfer(easy_.get(), curl::CurrentCancelToken());
     response.failure = Classify(code, x_, easy_.get(), t_.https);
     if (response.failure == TransferFailure::kNone ||
         response.failure == TransferFailure::kBrokenBody) {

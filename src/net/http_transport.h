@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string_view>
 
 #include "text/text.h"
@@ -77,6 +78,50 @@ struct HttpResponse {
   // before the break; empty on the other failures.
   Bytes body;
 };
+
+// Ending transfers before they are over.
+//
+// A cancel token ends a group of transfers from any thread. A transfer
+// belongs to the token of the TransferCancelScope that is alive on its
+// calling thread when it starts. A cancelled transfer ends at once, as if its
+// connection had broken at that point: kSend before the request went out,
+// kNoResponse before the final response's header block, kBrokenBody (with the
+// body so far) after it. The request operations then give their usual results
+// for such failures.
+class TransferCancelToken {
+ public:
+  struct State;
+
+  TransferCancelToken();
+  // Ends the token's transfers that are under way or waiting, and makes the
+  // ones started with it later fail at once (kSend). Copies of a token share
+  // it. Any thread; calling it again does nothing.
+  void Cancel() const;
+  bool Cancelled() const;
+
+  const std::shared_ptr<State>& Shared() const { return state_; }
+
+ private:
+  std::shared_ptr<State> state_;
+};
+
+// Transfers started on this thread while the scope lives belong to `token`.
+// Scopes nest; the innermost one counts.
+class TransferCancelScope {
+ public:
+  explicit TransferCancelScope(const TransferCancelToken& token);
+  ~TransferCancelScope();
+  TransferCancelScope(const TransferCancelScope&) = delete;
+  TransferCancelScope& operator=(const TransferCancelScope&) = delete;
+
+ private:
+  std::shared_ptr<TransferCancelToken::State> previous_;
+};
+
+// Ends every transfer of the process that is under way or waiting, at once,
+// the way TransferCancelToken::Cancel does. Transfers started afterwards run
+// as usual.
+void AbortAllTransfers();
 
 // Carries out one transfer on the calling thread and returns when it is over.
 // Redirects (301, 302, 303, 307, 308 and other 3xx with a Location) are
