@@ -32,17 +32,18 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   return !in.bad();
 }
 
-FileLines SplitLines(const std::string& content) {
+FileLines SplitLines(std::string_view content) {
   FileLines file;
   std::size_t firstBreak = content.find('\n');
-  if (firstBreak != std::string::npos && (firstBreak == 0 || content[firstBreak - 1] != '\r')) {
+  if (firstBreak != std::string_view::npos &&
+      (firstBreak == 0 || content[firstBreak - 1] != '\r')) {
     file.lineBreak = "\n";
   }
   std::size_t start = 0;
   while (start < content.size()) {
     std::size_t end = content.find('\n', start);
     Line line;
-    if (end == std::string::npos) {
+    if (end == std::string_view::npos) {
       line.text = content.substr(start);
       start = content.size();
     } else {
@@ -175,6 +176,11 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
 Text KeyFile::Read(std::string_view section, std::string_view key) const {
   std::string content;
   if (!ReadWholeFile(path_, content)) return {};
+  return ReadFromText(content, section, key);
+}
+
+Text KeyFile::ReadFromText(std::string_view content, std::string_view section,
+                           std::string_view key) {
   FileLines file = SplitLines(content);
   std::size_t begin = 0, end = 0;
   if (!FindSection(file.lines, section, begin, end)) return {};
@@ -193,9 +199,14 @@ bool KeyFile::Write(const std::vector<KeyFileValue>& values) const {
   if (::stat(path_.c_str(), &st) == 0 && !ReadWholeFile(path_, content)) {
     return false;  // an existing file we cannot read must not be replaced blindly
   }
+  return ReplaceFile(path_, WriteToText(content, values));
+}
+
+std::string KeyFile::WriteToText(std::string_view content,
+                                 const std::vector<KeyFileValue>& values) {
   FileLines file = SplitLines(content);
   for (const KeyFileValue& v : values) SetValue(file, v);
-  return ReplaceFile(path_, JoinLines(file));
+  return JoinLines(file);
 }
 
 }  // namespace qa

@@ -47,6 +47,11 @@ class KeyFile {
   // the old file is then untouched.
   bool Write(const std::vector<KeyFileValue>& values) const;
 
+  // Read and Write on the text of a key file instead of the file itself.
+  static Text ReadFromText(std::string_view content, std::string_view section,
+                           std::string_view key);
+  static std::string WriteToText(std::string_view content, const std::vector<KeyFileValue>& values);
+
  private:
   std::string path_;
 };
