@@ -60,7 +60,10 @@ void ScoringDispatcher::DispatchRows(const std::shared_ptr<ScoringSession>& sess
 }
 
 void ScoringDispatcher::RunWorker(const std::shared_ptr<ScoringSession>& session, int n) {
-  ScoringWorker(controls_, *session, n, endpoints_, fetchPage_);
+  {
+    TransferCancelScope scope(transfers_);
+    ScoringWorker(controls_, *session, n, endpoints_, fetchPage_);
+  }
   {
     std::lock_guard lock(workerLock_);
     // A silenced session's slots were given back when it was silenced.
@@ -102,6 +105,7 @@ bool ScoringDispatcher::Shutdown(const std::function<void()>& whileWaiting,
     shuttingDown_ = true;
   }
   slotFreed_.notify_all();
+  transfers_.Cancel();
   for (;;) {
     {
       std::lock_guard lock(threadsLock_);

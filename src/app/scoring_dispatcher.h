@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "app/scoring_worker.h"
+#include "net/http_transport.h"
 
 namespace qa {
 
@@ -39,12 +40,11 @@ class ScoringDispatcher {
   // list against `question`, and returns at once. Silences earlier searches.
   void Start(const Text& question);
 
-  // Silences everything, lets no new thread start and waits until every
-  // scoring thread has ended, calling `whileWaiting` (which should let the
-  // user-interface thread's events run) between its checks. A worker in the
-  // middle of a page request ends when the request does; after `patience`
-  // the wait gives up and returns false. Threads still running then may yet
-  // use the window and this object: keep both alive.
+  // Silences everything, lets no new thread start, ends the page requests
+  // under way and waits until every scoring thread has ended, calling
+  // `whileWaiting` (which should let the user-interface thread's events run)
+  // between its checks. After `patience` the wait gives up and returns false. Threads still running
+  // then may yet use the window and this object: keep both alive.
   bool Shutdown(const std::function<void()>& whileWaiting,
                 std::chrono::milliseconds patience = std::chrono::milliseconds::max());
 
@@ -68,6 +68,8 @@ class ScoringDispatcher {
   ControlOperations& controls_;
   const Endpoints endpoints_;
   const PageFetcher fetchPage_;
+  // Every page request of the scoring threads; cancelled at shutdown.
+  const TransferCancelToken transfers_;
 
   mutable std::mutex workerLock_;  // WorkerLock: the slots and the current session
   std::condition_variable slotFreed_;
