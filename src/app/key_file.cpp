@@ -97,6 +97,8 @@ bool FindSection(const std::vector<Line>& lines, std::string_view section, std::
 }
 
 Text Unquote(std::string_view value) {
+  // A text ends at a zero byte: what follows one is not part of the value.
+  value = TrimBlanks(value.substr(0, value.find('\0')));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
@@ -110,7 +112,7 @@ Text Unquote(std::string_view value) {
 }
 
 void SetValue(FileLines& file, const KeyFileValue& v) {
-  std::string value = v.value.substr(0, v.value.find_first_of("\r\n"));
+  std::string value = v.value.substr(0, v.value.find_first_of(std::string_view("\r\n\0", 3)));
   std::string line = v.key + "=" + value;
   std::vector<Line>& lines = file.lines;
   std::size_t begin = 0, end = 0;

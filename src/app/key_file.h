@@ -35,15 +35,15 @@ class KeyFile {
 
   const std::string& Path() const { return path_; }
 
-  // The value of the key, trimmed of spaces and tabs and of one pair of
-  // enclosing quotes, at most 10239 bytes; empty when the file, the section
+  // The value of the key up to a zero byte, trimmed of spaces and tabs and of
+  // one pair of enclosing quotes, at most 10239 bytes; empty when the file, the section
   // or the key is missing or unreadable.
   Text Read(std::string_view section, std::string_view key) const;
 
   // Sets every value in one replacement of the file: an existing key line is
   // rewritten in place, a missing key is added at the end of its section and a
   // missing section at the end of the file. A value is written as it stands,
-  // cut at its first line break. False when the file could not be replaced;
+  // cut at its first line break or zero byte. False when the file could not be replaced;
   // the old file is then untouched.
   bool Write(const std::vector<KeyFileValue>& values) const;
 

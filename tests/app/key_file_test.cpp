@@ -3,17 +3,23 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <set>
+#include <thread>
 
 namespace qa {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 class KeyFileTest : public ::testing::Test {
  protected:
@@ -156,6 +162,148 @@ TEST_F(KeyFileTest, ReplacingTheFileKeepsItsPermissionsAndLeavesNoTemporaryFile)
   ASSERT_EQ(::stat(path_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+// Key files as editors and other programs leave them: whatever they hold, the
+// keys are found where a reader would find them, and nothing breaks.
+TEST_F(KeyFileTest, LoadsOddFilesWithoutHarm) {
+  std::string manyLines;
+  for (int i = 0; i < 10000; ++i)
+    manyLines += "line" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+  struct Case {
+    const char* name;
+    std::string content;
+    Text api;
+    Text secret;
+  };
+  const Case cases[] = {
+      {"LF line ends", "[Apikey]\nclient_id=a\n[Secret Key]\nclient_secret=s\n", "a", "s"},
+      {"CRLF line ends", "[Apikey]\r\nclient_id=a\r\n[Secret Key]\r\nclient_secret=s\r\n", "a",
+       "s"},
+      {"mixed line ends", "[Apikey]\r\nclient_id=a\n[Secret Key]\nclient_secret=s\r\n", "a", "s"},
+      {"no final line break", "[Apikey]\nclient_id=a\n[Secret Key]\nclient_secret=s", "a", "s"},
+      {"empty file", "", "", ""},
+      {"only line breaks", "\r\n\n\r\n", "", ""},
+      {"first of duplicate sections",
+       "[Apikey]\nclient_id=first\n[Secret Key]\nclient_secret=s\n[Apikey]\nclient_id=second\n",
+       "first", "s"},
+      {"duplicate section without the key",
+       "[Apikey]\nother=1\n[Apikey]\nclient_id=second\n[Secret Key]\nclient_secret=s\n", "", "s"},
+      {"bytes of every kind around",
+       "\xFF\xFE\x01garbage\x80\n[Apikey]\nclient_id=a\n\x7F\x1B[0m\n"
+       "[Secret Key]\nclient_secret=s\n\xA1\n"s,
+       "a", "s"},
+      {"a value cut at a zero byte", "[Apikey]\nclient_id=ab\0cd\n"s, "ab", ""},
+      {"a lone CR stays in its line", "[Apikey]\nclient_id=a\rb\n", "a\rb", ""},
+      {"a section line never closed", "[Apikey\nclient_id=a\n", "a", ""},
+      {"lines without '='", "[Apikey]\njunk\n=\nclient_id=a\n", "a", ""},
+      {"10,000 lines before the keys",
+       manyLines + "[Apikey]\r\nclient_id=a\r\n[Secret Key]\r\nclient_secret=s\r\n", "a", "s"},
+      {"10,000 lines inside the section",
+       "[Apikey]\r\n" + manyLines + "client_id=a\r\n[Secret Key]\r\n" + manyLines +
+           "client_secret=s",
+       "a", "s"},
+  };
+  for (const Case& c : cases) {
+    WriteRaw(c.content);
+    const KeyFile file(path_);
+    EXPECT_EQ(file.Read("Apikey", "client_id"), c.api) << c.name;
+    EXPECT_EQ(file.Read("Secret Key", "client_secret"), c.secret) << c.name;
+  }
+}
+
+// A save rewrites the two key lines and keeps every other byte of the file.
+TEST_F(KeyFileTest, SavingOddFilesKeepsEverythingElse) {
+  std::string manyLines;
+  for (int i = 0; i < 10000; ++i)
+    manyLines += "line" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  struct Case {
+    const char* name;
+    std::string before;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"duplicate sections: the first is written, the second kept",
+       "[Apikey]\nclient_id=old\n[Secret Key]\nclient_secret=old\n[Apikey]\nclient_id=dup\n",
+       "[Apikey]\nclient_id=A\n[Secret Key]\nclient_secret=S\n[Apikey]\nclient_id=dup\n"},
+      {"no final line break",
+       "[Other]\nx=y\n[Apikey]\nclient_id=old\n[Secret Key]\nclient_secret=old",
+       "[Other]\nx=y\n[Apikey]\nclient_id=A\n[Secret Key]\nclient_secret=S"},
+      {"odd bytes in other lines",
+       "\xFF\xFE\x01\x80\0\r\n[Apikey]\r\nclient_id=old\r\n\x7F\x1B\r\n"
+       "[Secret Key]\r\nclient_secret=old\r\n\xA1\r\n"s,
+       "\xFF\xFE\x01\x80\0\r\n[Apikey]\r\nclient_id=A\r\n\x7F\x1B\r\n"
+       "[Secret Key]\r\nclient_secret=S\r\n\xA1\r\n"s},
+      {"comments and blank lines", "; c1\n\n[Apikey]\n; c2\nclient_id=old\n\n# c3\n",
+       "; c1\n\n[Apikey]\n; c2\nclient_id=A\n\n# c3\n\n[Secret Key]\nclient_secret=S\n"},
+      {"10,000 lines around the keys",
+       manyLines + "[Apikey]\nclient_id=old\n" + manyLines + "[Secret Key]\nclient_secret=old\n" +
+           manyLines,
+       manyLines + "[Apikey]\nclient_id=A\n" + manyLines + "[Secret Key]\nclient_secret=S\n" +
+           manyLines},
+  };
+  for (const Case& c : cases) {
+    WriteRaw(c.before);
+    ASSERT_TRUE(SaveKeys("A", "S")) << c.name;
+    EXPECT_EQ(ReadRaw(), c.after) << c.name;
+  }
+}
+
+TEST_F(KeyFileTest, AZeroByteEndsAValueOnSave) {
+  ASSERT_TRUE(SaveKeys("ab\0[Secret Key]"s, "s"));
+  EXPECT_EQ(ReadRaw(), "[Apikey]\r\nclient_id=ab\r\n\r\n[Secret Key]\r\nclient_secret=s\r\n");
+}
+
+// A process killed at any moment of a save (kill -9, a crash, the power
+// going) leaves the old file or the new one, never a mix of them, and the
+// next save works.
+TEST_F(KeyFileTest, ASaveKilledAtAnyPointLeavesTheOldFileOrTheNewOne) {
+  std::string others;
+  for (int i = 0; i < 5000; ++i) others += "line" + std::to_string(i) + "=some value\r\n";
+  const std::string initial =
+      "[Apikey]\r\nclient_id=old\r\n" + others + "[Secret Key]\r\nclient_secret=old\r\n";
+  const Text values[] = {"first-value", "second, longer value"};
+  // What the file holds after a complete save of each value.
+  std::set<std::string> whole = {initial};
+  for (const Text& v : values) {
+    WriteRaw(initial);
+    ASSERT_TRUE(SaveKeys(v, v));
+    whole.insert(ReadRaw());
+  }
+  ASSERT_EQ(whole.size(), 3u);
+
+  // Kill points spread over the first few saves of the child.
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(SaveKeys(values[0], values[0]));
+  const auto saveUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count() /
+                      5;
+  std::mt19937 random(20240611);
+  std::uniform_int_distribution<long long> delayUs(0, 3 * saveUs + 500);
+  int replaced = 0;
+  for (int round = 0; round < 60; ++round) {
+    WriteRaw(initial);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (int i = 0;; ++i) SaveKeys(values[i % 2], values[i % 2]);
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const std::string after = ReadRaw();
+    ASSERT_TRUE(whole.count(after))
+        << "round " << round << ": a mixed file of " << after.size() << " bytes";
+    replaced += after != initial;
+  }
+  // Some rounds caught the child after a save had replaced the file.
+  EXPECT_GT(replaced, 0);
+
+  // Whatever a kill left behind, the next save replaces the file.
+  ASSERT_TRUE(SaveKeys("after", "after"));
+  EXPECT_EQ(KeyFile(path_).Read("Apikey", "client_id"), "after");
 }
 
 }  // namespace
