@@ -16,10 +16,13 @@ namespace {
 constexpr std::size_t kMaxValueBytes = 10239;
 
 struct Line {
-  std::string text;  // without its line break
-  bool hasBreak = false;
+  std::string text;    // without its line break
+  std::string ending;  // its own line break as read ("\r\n" or "\n"), or a
+                       // lone "\r" or nothing at the end of the file
 };
 
+// The lines of the file; lines added by a write end with `lineBreak`, the
+// break of the file's first line, while every other line keeps its own.
 struct FileLines {
   std::vector<Line> lines;
   std::string lineBreak = "\r\n";
@@ -48,10 +51,13 @@ FileLines SplitLines(std::string_view content) {
       start = content.size();
     } else {
       line.text = content.substr(start, end - start);
-      line.hasBreak = true;
+      line.ending = "\n";
       start = end + 1;
     }
-    if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+    if (!line.text.empty() && line.text.back() == '\r') {
+      line.text.pop_back();
+      line.ending.insert(0, "\r");
+    }
     file.lines.push_back(std::move(line));
   }
   return file;
@@ -116,13 +122,16 @@ void SetValue(FileLines& file, const KeyFileValue& v) {
   std::string line = v.key + "=" + value;
   std::vector<Line>& lines = file.lines;
   std::size_t begin = 0, end = 0;
+  auto endLine = [&file](Line& l) {
+    if (l.ending.empty() || l.ending == "\r") l.ending = file.lineBreak;
+  };
   if (!FindSection(lines, v.section, begin, end)) {
     if (!lines.empty()) {
-      lines.back().hasBreak = true;
-      if (!TrimBlanks(lines.back().text).empty()) lines.push_back({"", true});
+      endLine(lines.back());
+      if (!TrimBlanks(lines.back().text).empty()) lines.push_back({"", file.lineBreak});
     }
-    lines.push_back({"[" + v.section + "]", true});
-    lines.push_back({line, true});
+    lines.push_back({"[" + v.section + "]", file.lineBreak});
+    lines.push_back({line, file.lineBreak});
     return;
   }
   std::size_t last = begin;  // behind the last non-empty line of the section
@@ -134,15 +143,15 @@ void SetValue(FileLines& file, const KeyFileValue& v) {
     }
     if (!TrimBlanks(lines[i].text).empty()) last = i + 1;
   }
-  if (last > 0) lines[last - 1].hasBreak = true;
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last), Line{line, true});
+  if (last > 0) endLine(lines[last - 1]);
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last), Line{line, file.lineBreak});
 }
 
 std::string JoinLines(const FileLines& file) {
   std::string out;
   for (const Line& line : file.lines) {
     out += line.text;
-    if (line.hasBreak) out += file.lineBreak;
+    out += line.ending;
   }
   return out;
 }

@@ -234,6 +234,13 @@ TEST_F(KeyFileTest, SavingOddFilesKeepsEverythingElse) {
        "[Secret Key]\r\nclient_secret=old\r\n\xA1\r\n"s,
        "\xFF\xFE\x01\x80\0\r\n[Apikey]\r\nclient_id=A\r\n\x7F\x1B\r\n"
        "[Secret Key]\r\nclient_secret=S\r\n\xA1\r\n"s},
+      {"mixed line ends: every line keeps its own, added lines take the first one's",
+       "[Other]\r\nx=y\n[Apikey]\r\nclient_id=old\n",
+       "[Other]\r\nx=y\n[Apikey]\r\nclient_id=A\n\r\n[Secret Key]\r\nclient_secret=S\r\n"},
+      {"a line ending in two carriage returns stays what it was, not a section header",
+       "[Apikey]\nclient_id=old\r\n[Secret Key\r\r\nclient_secret=old\r\nz=1\r",
+       "[Apikey]\nclient_id=A\r\n[Secret Key\r\r\nclient_secret=old\r\nz=1\n\n"
+       "[Secret Key]\nclient_secret=S\n"},
       {"comments and blank lines", "; c1\n\n[Apikey]\n; c2\nclient_id=old\n\n# c3\n",
        "; c1\n\n[Apikey]\n; c2\nclient_id=A\n\n# c3\n\n[Secret Key]\nclient_secret=S\n"},
       {"10,000 lines around the keys",
@@ -246,6 +253,9 @@ TEST_F(KeyFileTest, SavingOddFilesKeepsEverythingElse) {
     WriteRaw(c.before);
     ASSERT_TRUE(SaveKeys("A", "S")) << c.name;
     EXPECT_EQ(ReadRaw(), c.after) << c.name;
+    // What was saved is what the next start loads.
+    EXPECT_EQ(KeyFile(path_).Read("Apikey", "client_id"), "A") << c.name;
+    EXPECT_EQ(KeyFile(path_).Read("Secret Key", "client_secret"), "S") << c.name;
   }
 }
 
