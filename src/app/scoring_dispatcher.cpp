@@ -55,6 +55,7 @@ void ScoringDispatcher::DispatchRows(const std::shared_ptr<ScoringSession>& sess
       ++started;
     }
     const int n = started;
+    ++liveWorkers_;
     Spawn([this, session, n] { RunWorker(session, n); });
   }
 }
@@ -64,6 +65,7 @@ void ScoringDispatcher::RunWorker(const std::shared_ptr<ScoringSession>& session
     TransferCancelScope scope(transfers_);
     ScoringWorker(controls_, *session, n, endpoints_, fetchPage_);
   }
+  --liveWorkers_;  // its work is done; only its slot is left to give back
   {
     std::lock_guard lock(workerLock_);
     // A silenced session's slots were given back when it was silenced.

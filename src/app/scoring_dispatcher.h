@@ -50,6 +50,8 @@ class ScoringDispatcher {
 
   // Workers holding a slot.
   int RunningWorkerCount() const;
+  // Workers that have not finished their work yet, silenced ones included.
+  int LiveWorkers() const { return liveWorkers_; }
   // Scoring threads that have not ended yet, silenced ones included.
   int LiveThreads();
 
@@ -79,6 +81,7 @@ class ScoringDispatcher {
 
   std::mutex threadsLock_;
   std::list<ThreadSlot> threads_;
+  std::atomic<int> liveWorkers_{0};
 };
 
 }  // namespace qa

@@ -5,7 +5,11 @@
 //   quizassist-scenario [--ocr-base URL] [--search-base URL] [--product-page URL]
 //                       [--ca-file PEM] [--key-file PATH] [--api-key K] [--secret-key S]
 //                       [--steps S1,S2,...] [--timeout-ms N] [--out FILE]
-//                       [--screenshot FILE] [--interactive]
+//                       [--screenshot FILE] [--interactive] [--phase-timeout-ms N]
+//
+// --phase-timeout-ms shortens the network time-outs of every request (each
+// phase: connecting, then any silence), so that runs against stalled servers
+// end soon.
 //
 // Steps:
 //   token    click 按钮5 (access token)
@@ -19,6 +23,9 @@
 //   shot     save a picture of the window to --screenshot
 //   sleep=N  let the window run for N milliseconds
 //   close    close the window (the keys are saved)
+//   settle   wait until every scoring thread has ended (at most --timeout-ms)
+//   rss      note the resident memory of the process
+//   STEP*N   the step N times in a row, e.g. search*200
 //
 // During the steps every message box is answered with OK and recorded with
 // its title and text. Without --interactive, URLs the program opens in the
@@ -32,9 +39,14 @@
 // columns), the browser's address, the message boxes in order, the opened
 // URLs, the sizes of the pictures in 图片框1 and 图片框2, the window's outer
 // rectangle, each list cell change (with the number of the search it happened
-// in), per search the milliseconds from the click until its rows were shown
-// and until every row showed its count (-1: never), and the key file as it
-// stands after the run.
+// in), per search the milliseconds from the start of the run to its click and
+// from the click until its rows were shown and until every row showed its
+// count (-1: never), the search each message box came in and when, how long
+// closing the window took, the most scoring workers alive and holding a slot
+// at any moment, the resident memory noted by "rss" steps (KiB), and the key
+// file as it stands after the run.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -54,13 +66,19 @@
 #include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "app/app_shell.h"
 #include "app/qstring_text.h"
+#include "app/scoring_dispatcher.h"
+#include "net/http_transport.h"
 
 namespace {
 
@@ -74,6 +92,7 @@ struct Options {
   QString out;
   QString screenshot;
   bool interactive = false;
+  int phaseTimeoutMs = 0;
 };
 
 [[noreturn]] void Usage(const char* why) {
@@ -115,11 +134,48 @@ Options ParseOptions(const QStringList& args) {
       o.screenshot = value();
     else if (a == "--interactive")
       o.interactive = true;
+    else if (a == "--phase-timeout-ms")
+      o.phaseTimeoutMs = value().toInt();
     else
       Usage(("unknown argument " + a.toStdString()).c_str());
   }
   return o;
 }
+
+// The resident memory of this process in KiB.
+qint64 ResidentKib() {
+  std::ifstream statm("/proc/self/statm");
+  long long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Keeps the largest value each of two counts reaches, read every millisecond
+// on a thread of its own (the user-interface thread is busy during searches).
+class PeakSampler {
+ public:
+  PeakSampler(std::function<int()> first, std::function<int()> second)
+      : thread_([this, first, second] {
+          while (!stop_) {
+            peakFirst_ = std::max(peakFirst_.load(), first());
+            peakSecond_ = std::max(peakSecond_.load(), second());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          }
+        }) {}
+  ~PeakSampler() { Stop(); }
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  int PeakFirst() const { return peakFirst_; }
+  int PeakSecond() const { return peakSecond_; }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<int> peakFirst_{0};
+  std::atomic<int> peakSecond_{0};
+  std::thread thread_;
+};
 
 bool IsNumber(const QString& text) {
   bool ok = false;
@@ -139,7 +195,12 @@ class BrowserRecorder : public QObject {
 class Scenario {
  public:
   Scenario(const Options& options, qa::AppShell& shell)
-      : options_(options), shell_(shell), window_(shell.Window()) {
+      : options_(options),
+        shell_(shell),
+        window_(shell.Window()),
+        workers_([&shell] { return shell.Scoring().LiveWorkers(); },
+                 [&shell] { return shell.Scoring().RunningWorkerCount(); }) {
+    clock_.start();
     list_ = window_.findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
     QAbstractItemModel* model = list_->model();
     QObject::connect(model, &QAbstractItemModel::rowsInserted, [this] { OnRowsInserted(); });
@@ -164,7 +225,11 @@ class Scenario {
 
   bool Run() {
     for (const QString& step : options_.steps) {
-      if (!RunStep(step)) return false;
+      const int star = step.lastIndexOf('*');
+      const int times = star > 0 ? step.mid(star + 1).toInt() : 1;
+      for (int i = 0; i < times; ++i) {
+        if (!RunStep(star > 0 ? step.left(star) : step)) return false;
+      }
     }
     return true;
   }
@@ -187,16 +252,23 @@ class Scenario {
     state["waits"] = waits_;
     QJsonArray searches;
     for (const Search& s : searches_) {
-      searches.append(QJsonObject{{"rowsMs", s.rowsMs}, {"countsMs", s.countsMs}});
+      searches.append(
+          QJsonObject{{"clickMs", s.clickMs}, {"rowsMs", s.rowsMs}, {"countsMs", s.countsMs}});
     }
     state["searches"] = searches;
     state["scoringStopped"] = shell_.ScoringStopped();
+    state["closeMs"] = closeMs_;
+    workers_.Stop();
+    state["maxLiveWorkers"] = workers_.PeakFirst();
+    state["maxRunningWorkers"] = workers_.PeakSecond();
+    state["rss"] = rss_;
     return state;
   }
 
  private:
   struct Search {
     QElapsedTimer clock;
+    qint64 clickMs = 0;
     qint64 rowsMs = -1;
     qint64 countsMs = -1;
   };
@@ -226,7 +298,18 @@ class Scenario {
     } else if (step.startsWith("sleep=")) {
       QTest::qWait(step.mid(6).toInt());
     } else if (step == "close") {
+      QElapsedTimer closing;
+      closing.start();
       window_.close();
+      closeMs_ = closing.elapsed();
+    } else if (step == "settle") {
+      QElapsedTimer clock;
+      clock.start();
+      while (shell_.Scoring().LiveThreads() > 0 && clock.elapsed() < options_.timeoutMs) {
+        QTest::qWait(5);
+      }
+    } else if (step == "rss") {
+      rss_.append(ResidentKib());
     } else {
       return Fail("unknown step " + step);
     }
@@ -246,6 +329,7 @@ class Scenario {
   void StartSearch() {
     searches_.emplace_back();
     searches_.back().clock.start();
+    searches_.back().clickMs = clock_.elapsed();
   }
 
   void Wait() {
@@ -300,7 +384,9 @@ class Scenario {
                                  {"text", box->text()},
                                  {"icon", icon},
                                  {"buttons", static_cast<int>(box->buttons().size())},
-                                 {"modal", box->windowModality() == Qt::ApplicationModal}});
+                                 {"modal", box->windowModality() == Qt::ApplicationModal},
+                                 {"search", static_cast<int>(searches_.size())},
+                                 {"atMs", clock_.elapsed()}});
     box->button(QMessageBox::Ok)->click();
   }
 
@@ -332,6 +418,10 @@ class Scenario {
   qa::AppShell& shell_;
   qa::MainWindow& window_;
   QTreeWidget* list_ = nullptr;
+  QElapsedTimer clock_;  // since the run began
+  PeakSampler workers_;
+  qint64 closeMs_ = -1;
+  QJsonArray rss_;
   QTimer answerTimer_;
   std::vector<Search> searches_;
   QJsonArray messages_;
@@ -354,6 +444,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("quizassist"));
   qa::AppShell::ApplyApplicationFont();
   const Options options = ParseOptions(QApplication::arguments());
+  if (options.phaseTimeoutMs > 0) {
+    qa::SetDefaultPhaseTimeout(std::chrono::milliseconds(options.phaseTimeoutMs));
+  }
 
   BrowserRecorder browser;
   if (!options.interactive) {
