@@ -1,10 +1,13 @@
-// The transport over one libcurl easy handle per transfer.
+// The transport: each transfer is one libcurl easy handle, run by the
+// transfer engine (one multi handle on a thread of its own) while the caller
+// waits.
 #include "net/http_transport.h"
 
 #include <chrono>
 
 #include "net/curl_handle.h"
 #include "net/transfer_engine.h"
+#include "net/url.h"
 
 namespace qa {
 
@@ -199,25 +202,28 @@ TransferFailure Classify(CURLcode code, const Exchange& x, CURL* easy, bool http
   }
 }
 
+// Connections serve one server: scheme, host, port and proxy.
+std::string ServerOf(const HttpTransfer& t) {
+  return (t.https ? "https://" : "http://") + t.host + ":" + std::to_string(t.port) +
+         (t.proxy.empty() ? "" : " via " + t.proxy);
+}
+
 class Transfer {
  public:
   explicit Transfer(const HttpTransfer& t) : t_(t) {}
 
   HttpResponse Run() {
     HttpResponse response;
-    if (!IsHostName(t_.host) || t_.port < 1 || t_.port > 65535) {
+    if (!Resolvable()) {
       response.failure = TransferFailure::kSend;  // no such host can be resolved
       return response;
     }
-    x_.followRedirects = t_.followRedirects;
-    x_.phaseTimeout = t_.phaseTimeout.count() > 0 ? t_.phaseTimeout : DefaultPhaseTimeout();
-    easy_.reset(curl::GlobalInit() ? curl_easy_init() : nullptr);
-    if (!easy_ || !Configure()) {
+    if (!Prepare()) {
       response.failure = TransferFailure::kUnavailable;
       return response;
     }
-    x_.Touch();
-    CURLcode code = curl::RunTransfer(easy_.get(), curl::CurrentCancelToken());
+    CURLcode code = curl::RunTransfer(easy_.get(), curl::CurrentCancelToken(), *server_,
+                                      [this] { return x_.lastActivity + x_.phaseTimeout; });
     response.failure = Classify(code, x_, easy_.get(), t_.https);
     if (response.failure == TransferFailure::kNone ||
         response.failure == TransferFailure::kBrokenBody) {
@@ -226,6 +232,23 @@ class Transfer {
     }
     return response;
   }
+
+  bool Resolvable() const { return IsHostName(t_.host) && t_.port >= 1 && t_.port <= 65535; }
+
+  // Makes and configures the handle; false when that failed.
+  bool Prepare() {
+    x_.followRedirects = t_.followRedirects;
+    x_.phaseTimeout = t_.phaseTimeout.count() > 0 ? t_.phaseTimeout : DefaultPhaseTimeout();
+    easy_.reset(curl::GlobalInit() ? curl_easy_init() : nullptr);
+    if (!easy_ || !Configure()) return false;
+    x_.Touch();
+    return true;
+  }
+
+  CURL* Easy() const { return easy_.get(); }
+
+  // On a connection of its own, even when an idle one could serve.
+  void UseNewConnection() { newConnection_ = true; }
 
  private:
   template <typename T>
@@ -246,7 +269,8 @@ class Transfer {
               Set(CURLOPT_XFERINFODATA, &x_) && Set(CURLOPT_PREREQFUNCTION, &OnConnected) &&
               Set(CURLOPT_PREREQDATA, &x_);
     ok = ok && ConfigureMethodAndBody() && ConfigureHeaders() && ConfigureRedirects() &&
-         ConfigureProxyAndCredentials() && ConfigureCookies() && ConfigureTls();
+         ConfigureProxyAndCredentials() && ConfigureCookies() && ConfigureTls() &&
+         ConfigureConnection();
     return ok && Set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(x_.phaseTimeout.count()));
   }
 
@@ -332,7 +356,15 @@ class Transfer {
     return ok && Set(CURLOPT_CAINFO_BLOB, &blob);
   }
 
+  bool ConfigureConnection() {
+    server_ = &curl::ConnectionsTo(ServerOf(t_));
+    return curl::TrackConnections(easy_.get(), *server_) &&
+           (!newConnection_ || Set(CURLOPT_FRESH_CONNECT, 1L));
+  }
+
   const HttpTransfer& t_;
+  bool newConnection_ = false;
+  curl::ServerConnections* server_ = nullptr;
   Exchange x_;
   // Kept alive for as long as the easy handle refers to them.
   curl::HeaderList headers_;
@@ -351,6 +383,38 @@ bool HttpTransportReady() {
 
 HttpResponse PerformHttpTransfer(const HttpTransfer& transfer) {
   return Transfer(transfer).Run();
+}
+
+namespace {
+
+// A HEAD request for "/" on a new connection, which stays open afterwards
+// for the requests to come.
+class ConnectionOpener : public curl::DetachedTransfer {
+ public:
+  explicit ConnectionOpener(HttpTransfer request) : request_(std::move(request)) {
+    transfer_.UseNewConnection();
+    prepared_ = transfer_.Prepare();
+  }
+  CURL* Easy() override { return prepared_ ? transfer_.Easy() : nullptr; }
+
+ private:
+  const HttpTransfer request_;
+  Transfer transfer_{request_};
+  bool prepared_ = false;
+};
+
+}  // namespace
+
+void PrepareConnections(std::string_view url, int count) {
+  HttpTransfer request;
+  request.https = LowerAscii(LeftText(url, 5)) == "https";
+  request.host = UrlHost(url);
+  request.port = UrlPort(url);
+  if (request.port == 0) request.port = request.https ? 443 : 80;
+  request.verb = "HEAD";
+  if (count < 1 || !Transfer(request).Resolvable() || !HttpTransportReady()) return;
+  curl::KeepConnectionsReady(curl::ConnectionsTo(ServerOf(request)), count,
+                             [request] { return std::make_unique<ConnectionOpener>(request); });
 }
 
 }  // namespace qa

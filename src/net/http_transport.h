@@ -1,8 +1,8 @@
 // The HTTP transport under InetRequest and WinHttpRequest: one request goes
 // out, redirects are followed when asked, and the final response comes back
 // whole or with what went wrong. Everything that knows libcurl sits behind
-// this header, so the way transfers are driven (one handle per call today)
-// can change without touching the request operations.
+// this header, so the way transfers are driven can change without touching
+// the request operations.
 #pragma once
 
 #include <chrono>
@@ -123,13 +123,27 @@ class TransferCancelScope {
 // as usual.
 void AbortAllTransfers();
 
-// Carries out one transfer on the calling thread and returns when it is over.
+// Carries out one transfer and returns when it is over. The calling thread
+// waits meanwhile; every transfer of the process is driven by one thread of
+// the transport, which also keeps the connections for reuse.
 // Redirects (301, 302, 303, 307, 308 and other 3xx with a Location) are
 // followed up to 10 times when asked, http to https included; a redirect from
 // https to http is not followed and comes back as the final response.
 // Certificates are verified against the system store (plus the file of
 // SetExtraTrustedCaFile).
 HttpResponse PerformHttpTransfer(const HttpTransfer& transfer);
+
+// Connections are kept open after a transfer, for as long as the server
+// keeps them, and later transfers to the same server (scheme, host, port and
+// proxy) reuse an idle one instead of connecting anew.
+//
+// Sees to it, without waiting, that `count` connections to the server of
+// `url` ("http://" or "https://" and a host, port optional) are open and
+// idle, so that as many requests sent soon need no connection set-up.
+// Counts the idle connections the server has not closed and opens one for
+// each one missing, by a HEAD request for "/" (a connection opened without a
+// request could not be reused). Does nothing for a URL without a host.
+void PrepareConnections(std::string_view url, int count);
 
 // False when the HTTP library could not be initialised; no transfer can be
 // made then.

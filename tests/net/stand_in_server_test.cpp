@@ -18,10 +18,11 @@ TEST(StandInServer, CountsRequestsAndConnections) {
   StandInServer server;
   test::AddHttpTestRoutes(server);
   ASSERT_TRUE(server.Start());
-  EXPECT_EQ(WinHttpRequest(server.BaseUrl() + "/hello"), "hello");
+  EXPECT_EQ(WinHttpRequest(server.BaseUrl() + "/hello", {.headers = "Connection: close"}), "hello");
   EXPECT_EQ(WinHttpRequest(server.BaseUrl() + "/redirect/2"), "final");
   EXPECT_EQ(server.RequestCount(), 4);
-  // Each call opens its own connection; the redirect hops reuse it.
+  // The first call ends its connection; the second opens one and its
+  // redirect hops reuse it.
   EXPECT_EQ(server.ConnectionCount(), 2);
 }
 
@@ -33,7 +34,8 @@ TEST(StandInServer, InjectedDelays) {
 
   server.SetRequestDelay(150ms);
   test::StopWatch perRequest;
-  EXPECT_EQ(WinHttpRequest(url), "final");
+  // Closed afterwards, so that the next call needs a new connection.
+  EXPECT_EQ(WinHttpRequest(url, {.headers = "Connection: close"}), "final");
   EXPECT_GE(perRequest.Elapsed(), 300ms);
 
   server.SetRequestDelay(0ms);

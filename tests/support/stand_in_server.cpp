@@ -1,6 +1,10 @@
 #include "stand_in_server.h"
 
+#include <dirent.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+
+#include <cstdlib>
 
 #include "test_ca.h"
 
@@ -22,6 +26,32 @@ class WideBacklog : public Base {
 
 using PlainServer = WideBacklog<httplib::Server>;
 using SecureServer = WideBacklog<httplib::SSLServer>;
+
+// Shuts down the connections this process accepted on 127.0.0.1:`port`. A
+// cpp-httplib worker that holds an idle keep-alive connection notices a stop
+// only when its keep-alive time-out ends or the connection becomes readable;
+// a client that keeps connections for reuse would make every Stop() wait out
+// that time-out.
+void ShutDownAcceptedConnections(int port) {
+  DIR* fds = ::opendir("/proc/self/fd");
+  if (fds == nullptr) return;
+  while (const dirent* entry = ::readdir(fds)) {
+    const int fd = std::atoi(entry->d_name);
+    if (fd <= 2 || fd == ::dirfd(fds)) continue;
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    int listening = 0;
+    socklen_t flagLength = sizeof listening;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+        local.sin_family != AF_INET || ntohs(local.sin_port) != port ||
+        local.sin_addr.s_addr != htonl(INADDR_LOOPBACK) ||
+        ::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &flagLength) != 0 || listening) {
+      continue;
+    }
+    ::shutdown(fd, SHUT_RDWR);
+  }
+  ::closedir(fds);
+}
 
 }  // namespace
 
@@ -96,6 +126,7 @@ void StandInServer::Stop() {
   stopSignal_.notify_all();
   if (thread_.joinable()) {
     server_->stop();
+    ShutDownAcceptedConnections(port_);
     thread_.join();
   }
 }
