@@ -33,7 +33,7 @@ Text FetchAccessToken(const ProcessState& state, const Endpoints& endpoints) {
 }
 
 void AccessTokenCommand(ControlOperations& controls, ProcessState& state,
-                        const Endpoints& endpoints) {
+                        const Endpoints& endpoints, const ConnectionWarmer& warm) {
   state.apiKey = controls.GetText(EditBox::ApiKey);
   state.secretKey = controls.GetText(EditBox::SecretKey);
   if (state.apiKey.empty() || state.secretKey.empty()) {
@@ -49,6 +49,10 @@ void AccessTokenCommand(ControlOperations& controls, ProcessState& state,
     return;
   }
   state.accessToken = std::move(token);
+  if (warm) {
+    warm(endpoints.ocrBase, 1);
+    warm(endpoints.searchBase, kScoredPages);
+  }
   controls.ShowMessage(Text(kTokenReceived), kMessageOk);
 }
 

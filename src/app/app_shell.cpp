@@ -25,6 +25,10 @@ Text FetchSearchPage(const Text& url, const std::atomic<bool>&) {
   return WinHttpRequest(url);
 }
 
+void WarmConnections(const Text& baseUrl, int count) {
+  PrepareConnections(baseUrl, count);
+}
+
 // Lets the window's events run while waiting for another thread.
 void RunEventsAWhile() {
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
@@ -46,7 +50,8 @@ void RunExclusively(bool& running, Command command) {
 AppShell::AppShell(Endpoints endpoints, std::string keyFilePath)
     : endpoints_(std::move(endpoints)), window_(std::make_unique<MainWindow>()) {
   if (!endpoints_.caFile.empty()) SetExtraTrustedCaFile(endpoints_.caFile);
-  scoring_ = std::make_unique<ScoringDispatcher>(*window_, endpoints_, &FetchSearchPage);
+  scoring_ = std::make_unique<ScoringDispatcher>(*window_, endpoints_, &FetchSearchPage,
+                                                 PageFetching::kShared, &WarmConnections);
   connect(window_.get(), &MainWindow::searchRequested, this, &AppShell::OnSearch);
   connect(window_.get(), &MainWindow::accessTokenRequested, this, &AppShell::OnAccessToken);
   connect(window_.get(), &MainWindow::productPageRequested, this, &AppShell::OnProductPage);
@@ -101,7 +106,8 @@ void AppShell::OnSearch() {
 }
 
 void AppShell::OnAccessToken() {
-  RunExclusively(commandRunning_, [this] { AccessTokenCommand(*window_, state_, endpoints_); });
+  RunExclusively(commandRunning_,
+                 [this] { AccessTokenCommand(*window_, state_, endpoints_, &WarmConnections); });
 }
 
 void AppShell::OnProductPage() {

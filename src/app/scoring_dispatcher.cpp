@@ -5,8 +5,13 @@
 namespace qa {
 
 ScoringDispatcher::ScoringDispatcher(ControlOperations& controls, Endpoints endpoints,
-                                     PageFetcher fetchPage)
-    : controls_(controls), endpoints_(std::move(endpoints)), fetchPage_(std::move(fetchPage)) {}
+                                     PageFetcher fetchPage, PageFetching fetching,
+                                     ConnectionWarmer warm)
+    : controls_(controls),
+      endpoints_(std::move(endpoints)),
+      fetchPage_(std::move(fetchPage)),
+      fetching_(fetching),
+      warm_(std::move(warm)) {}
 
 ScoringDispatcher::~ScoringDispatcher() {
   Shutdown([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
@@ -25,9 +30,13 @@ void ScoringDispatcher::CancelAll() {
   slotFreed_.notify_all();
 }
 
+void ScoringDispatcher::PrepareForSearch() {
+  if (fetching_ == PageFetching::kShared && warm_) warm_(endpoints_.searchBase, kScoredPages);
+}
+
 void ScoringDispatcher::Start(const Text& question) {
   CancelAll();
-  auto session = std::make_shared<ScoringSession>(question);
+  auto session = std::make_shared<ScoringSession>(question, endpoints_);
   {
     std::lock_guard lock(workerLock_);
     if (shuttingDown_) return;
@@ -63,7 +72,8 @@ void ScoringDispatcher::DispatchRows(const std::shared_ptr<ScoringSession>& sess
 void ScoringDispatcher::RunWorker(const std::shared_ptr<ScoringSession>& session, int n) {
   {
     TransferCancelScope scope(transfers_);
-    ScoringWorker(controls_, *session, n, endpoints_, fetchPage_);
+    ScoringWorker(controls_, *session, n,
+                  [this, &session](const Text& option) { return Score(session, option); });
   }
   --liveWorkers_;  // its work is done; only its slot is left to give back
   {
@@ -75,6 +85,21 @@ void ScoringDispatcher::RunWorker(const std::shared_ptr<ScoringSession>& session
     }
   }
   slotFreed_.notify_all();
+}
+
+Text ScoringDispatcher::Score(const std::shared_ptr<ScoringSession>& session, const Text& option) {
+  if (fetching_ == PageFetching::kPerWorker) {
+    return ScoreOption(option, session->question, endpoints_, fetchPage_, session->cancelled);
+  }
+  if (option.empty()) return ScoreOptionInPages(option, {});  // found nowhere: no need to wait
+  // The page threads keep the session, whose pages and flag they use.
+  const auto spawn = [this, session](std::function<void()> job) {
+    Spawn([this, session, job = std::move(job)] {
+      TransferCancelScope scope(transfers_);
+      job();
+    });
+  };
+  return ScoreOptionInPages(option, session->pages.Get(fetchPage_, session->cancelled, spawn));
 }
 
 void ScoringDispatcher::Spawn(std::function<void()> body) {

@@ -1,6 +1,9 @@
 // The scoring threads: one dispatcher thread per search, which starts one
 // worker thread per list row, in ascending row order, never more than three
-// workers running at once in the whole process.
+// workers running at once in the whole process. The workers of a search share
+// its result pages (PageFetching::kShared): the first worker that asks has
+// all five fetched at once, on threads of their own, and the others wait for
+// them.
 //
 // A new search silences every earlier one: their workers write nothing more
 // into the list, stop fetching after the page under way, and give their slots
@@ -21,11 +24,17 @@
 
 namespace qa {
 
+// Opens `count` connections to the server of `baseUrl` ahead of the requests
+// that will need them, without waiting (PrepareConnections).
+using ConnectionWarmer = std::function<void(const Text& baseUrl, int count)>;
+
 class ScoringDispatcher {
  public:
   static constexpr int kWorkerLimit = 3;
 
-  ScoringDispatcher(ControlOperations& controls, Endpoints endpoints, PageFetcher fetchPage);
+  // `warm` (may be empty) serves PrepareForSearch.
+  ScoringDispatcher(ControlOperations& controls, Endpoints endpoints, PageFetcher fetchPage,
+                    PageFetching fetching = PageFetching::kShared, ConnectionWarmer warm = {});
   // Shuts down without processing any events: call Shutdown first when
   // threads may wait for the user-interface thread.
   ~ScoringDispatcher();
@@ -35,6 +44,11 @@ class ScoringDispatcher {
   // Silences the scoring of every earlier search. Call it on the
   // user-interface thread before the list is changed for a new search.
   void CancelAll();
+
+  // Called at the click, while the question is still being recognised: has
+  // as many connections to the search host made ready as the pages need
+  // (shared pages only).
+  void PrepareForSearch();
 
   // Starts the dispatcher thread of a new search that scores the rows of the
   // list against `question`, and returns at once. Silences earlier searches.
@@ -63,6 +77,8 @@ class ScoringDispatcher {
 
   void DispatchRows(const std::shared_ptr<ScoringSession>& session);
   void RunWorker(const std::shared_ptr<ScoringSession>& session, int n);
+  // The total of `option` in the session's pages, as the strategy gets them.
+  Text Score(const std::shared_ptr<ScoringSession>& session, const Text& option);
   void Spawn(std::function<void()> body);
   // Joins the threads that have ended. Needs threadsLock_.
   void ReapFinishedLocked();
@@ -70,6 +86,8 @@ class ScoringDispatcher {
   ControlOperations& controls_;
   const Endpoints endpoints_;
   const PageFetcher fetchPage_;
+  const PageFetching fetching_;
+  const ConnectionWarmer warm_;
   // Every page request of the scoring threads; cancelled at shutdown.
   const TransferCancelToken transfers_;
 

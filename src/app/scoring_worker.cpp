@@ -10,18 +10,32 @@ constexpr std::string_view kQuerying = "\xB2\xE9\xD1\xAF\xD6\xD0..";  // 查询�
 
 }  // namespace
 
+std::vector<Text> SearchPageUrls(const Text& question, const Endpoints& endpoints) {
+  std::vector<Text> urls;
+  for (int k = 1; k <= kScoredPages; ++k) {
+    urls.push_back(endpoints.SearchPageUrl(question, (k - 1) * kPageStep));
+  }
+  return urls;
+}
+
 Text ScoreOption(const Text& option, const Text& question, const Endpoints& endpoints,
                  const PageFetcher& fetchPage, const std::atomic<bool>& cancelled) {
   int total = 0;
-  for (int k = 1; k <= kScoredPages && !cancelled; ++k) {
-    const Text page = fetchPage(endpoints.SearchPageUrl(question, (k - 1) * kPageStep), cancelled);
-    total += CountOccurrences(page, option);
+  for (const Text& url : SearchPageUrls(question, endpoints)) {
+    if (cancelled) break;
+    total += CountOccurrences(fetchPage(url, cancelled), option);
   }
   return IntToText(total);
 }
 
+Text ScoreOptionInPages(const Text& option, const std::vector<Text>& pages) {
+  int total = 0;
+  for (const Text& page : pages) total += CountOccurrences(page, option);
+  return IntToText(total);
+}
+
 void ScoringWorker(ControlOperations& controls, const ScoringSession& session, int n,
-                   const Endpoints& endpoints, const PageFetcher& fetchPage) {
+                   const OptionScorer& score) {
   const int row = n - 1;
   bool live = false;
   Text option;
@@ -34,8 +48,7 @@ void ScoringWorker(ControlOperations& controls, const ScoringSession& session, i
     option = controls.GetCellText(row, 0);
   });
   if (!live) return;
-  const Text result =
-      ScoreOption(option, session.question, endpoints, fetchPage, session.cancelled);
+  const Text result = score(option);
   controls.Invoke([&] {
     if (!session.cancelled) controls.SetCellText(row, 1, result);
   });

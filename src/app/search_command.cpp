@@ -10,6 +10,9 @@ void SearchCommand(SearchCommandContext& context) {
   ControlOperations& controls = context.controls;
   // Nothing of an earlier search may land in this search's rows.
   context.scoring.CancelAll();
+  // The result pages follow the recognition: have their connections opened
+  // while the picture is taken and uploaded.
+  context.scoring.PrepareForSearch();
   controls.DeleteAllRows();
   controls.SetText(EditBox::Recognition, {});
 

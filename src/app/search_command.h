@@ -23,7 +23,8 @@ struct SearchCommandContext {
   std::function<Bytes(WindowHandle)> screenshotWindow = ScreenshotWindow;
 };
 
-// Silences the scoring of earlier searches, empties the list and 识别编辑框,
+// Silences the scoring of earlier searches, has connections for the result
+// pages made ready (ScoringDispatcher::PrepareForSearch), empties the list and 识别编辑框,
 // shows the mirror window (or, without one, the whole screen) in 图片框1,
 // cuts the area under 透明标签1 out of what 图片框1 shows into 图片框2, runs
 // the recognition stage on it and starts the scoring of the new rows. Returns

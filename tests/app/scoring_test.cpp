@@ -148,132 +148,163 @@ TEST(ScoreOption, StopsFetchingOnceCancelled) {
   EXPECT_EQ(search.Urls().size(), 1u);
 }
 
+// The two ways of fetching pages, and what a search of three options asks of
+// the search service under each.
+struct Fetching {
+  const char* name;
+  PageFetching fetching;
+  int inFlight;           // page requests under way at once while the workers wait
+  int requestsPerSearch;  // once every worker is done
+};
+constexpr Fetching kFetchings[] = {
+    {"shared pages", PageFetching::kShared, 5, 5},
+    {"pages per worker", PageFetching::kPerWorker, 3, 15},
+};
+
 TEST(ScoringDispatcher, ShowsQueryingThenTheTotalOfEveryRow) {
-  test::FakeControls window;
-  window.SetRows({"alpha", "beta", "gamma"});
-  FakeSearch search;
-  search.page = [](const Text&) { return Text("alpha beta beta"); };
-  ScoringDispatcher scoring(window, LocalEndpoints(), search.Fetcher());
-  scoring.Start("question");
-  ASSERT_TRUE(WaitFor([&] { return AllScored(window); }));
-  auto rows = window.Rows();
-  EXPECT_EQ(rows[0].result, "5");
-  EXPECT_EQ(rows[1].result, "10");
-  EXPECT_EQ(rows[2].result, "0");
-  // Each row showed "查询中.." before its total.
-  for (int row = 0; row < 3; ++row) {
-    std::vector<Text> shown;
-    for (const auto& w : window.CellWrites()) {
-      if (w.row == row && w.column == 1) shown.push_back(w.text);
+  for (const Fetching& f : kFetchings) {
+    SCOPED_TRACE(f.name);
+    test::FakeControls window;
+    window.SetRows({"alpha", "beta", "gamma"});
+    FakeSearch search;
+    search.page = [](const Text&) { return Text("alpha beta beta"); };
+    ScoringDispatcher scoring(window, LocalEndpoints(), search.Fetcher(), f.fetching);
+    scoring.Start("question");
+    ASSERT_TRUE(WaitFor([&] { return AllScored(window); }));
+    auto rows = window.Rows();
+    EXPECT_EQ(rows[0].result, "5");
+    EXPECT_EQ(rows[1].result, "10");
+    EXPECT_EQ(rows[2].result, "0");
+    // Each row showed "查询中.." before its total.
+    for (int row = 0; row < 3; ++row) {
+      std::vector<Text> shown;
+      for (const auto& w : window.CellWrites()) {
+        if (w.row == row && w.column == 1) shown.push_back(w.text);
+      }
+      EXPECT_EQ(shown, (std::vector<Text>{kQuerying, rows[row].result})) << row;
     }
-    EXPECT_EQ(shown, (std::vector<Text>{kQuerying, rows[row].result})) << row;
+    ASSERT_TRUE(WaitFor([&] { return scoring.LiveThreads() == 0; }));
+    EXPECT_EQ(scoring.RunningWorkerCount(), 0);
+    EXPECT_EQ(static_cast<int>(search.Urls().size()), f.requestsPerSearch);
   }
-  ASSERT_TRUE(WaitFor([&] { return scoring.LiveThreads() == 0; }));
-  EXPECT_EQ(scoring.RunningWorkerCount(), 0);
 }
 
 TEST(ScoringDispatcher, RunsAtMostThreeWorkersAndStartsRowsInOrder) {
-  test::FakeControls window;
-  window.SetRows({"r1", "r2", "r3", "r4", "r5"});
-  FakeSearch search;
-  search.Close();
-  ScoringDispatcher scoring(window, LocalEndpoints(), search.Fetcher());
-  scoring.Start("question");
-  ASSERT_TRUE(WaitFor([&] { return search.InFlight() == 3; }));
-  std::this_thread::sleep_for(50ms);  // room for a fourth worker to start wrongly
-  EXPECT_EQ(scoring.RunningWorkerCount(), 3);
-  EXPECT_EQ(window.Rows()[3].result, "");
-  EXPECT_EQ(window.Rows()[4].result, "");
-  search.Open();
-  ASSERT_TRUE(WaitFor([&] { return AllScored(window); }));
-  EXPECT_LE(search.MaxInFlight(), 3);
-  std::vector<int> startOrder;
-  for (const auto& w : window.CellWrites()) {
-    if (w.text == kQuerying) startOrder.push_back(w.row);
+  for (const Fetching& f : kFetchings) {
+    SCOPED_TRACE(f.name);
+    test::FakeControls window;
+    window.SetRows({"r1", "r2", "r3", "r4", "r5"});
+    FakeSearch search;
+    search.Close();
+    ScoringDispatcher scoring(window, LocalEndpoints(), search.Fetcher(), f.fetching);
+    scoring.Start("question");
+    ASSERT_TRUE(WaitFor([&] { return search.InFlight() == f.inFlight; }));
+    std::this_thread::sleep_for(50ms);  // room for a fourth worker to start wrongly
+    EXPECT_EQ(scoring.RunningWorkerCount(), 3);
+    EXPECT_EQ(window.Rows()[3].result, "");
+    EXPECT_EQ(window.Rows()[4].result, "");
+    search.Open();
+    ASSERT_TRUE(WaitFor([&] { return AllScored(window); }));
+    EXPECT_LE(search.MaxInFlight(), f.inFlight);
+    std::vector<int> startOrder;
+    for (const auto& w : window.CellWrites()) {
+      if (w.text == kQuerying) startOrder.push_back(w.row);
+    }
+    // Rows 3 and 4 waited for free slots; the threads of one batch race to
+    // their first write, so only the batches are ordered.
+    ASSERT_EQ(startOrder.size(), 5u);
+    std::sort(startOrder.begin(), startOrder.begin() + 3);
+    std::sort(startOrder.begin() + 3, startOrder.end());
+    EXPECT_EQ(startOrder, (std::vector<int>{0, 1, 2, 3, 4}));
   }
-  // Rows 3 and 4 waited for free slots; the threads of one batch race to their
-  // first write, so only the batches are ordered.
-  ASSERT_EQ(startOrder.size(), 5u);
-  std::sort(startOrder.begin(), startOrder.begin() + 3);
-  std::sort(startOrder.begin() + 3, startOrder.end());
-  EXPECT_EQ(startOrder, (std::vector<int>{0, 1, 2, 3, 4}));
 }
 
 TEST(ScoringDispatcher, ANewSearchSilencesTheEarlierOneAndTakesItsSlots) {
-  test::FakeControls window;
-  window.SetRows({"a1", "a2", "a3"});
-  FakeSearch first;
-  // Were they written, the first search's totals would be 3, 4 and 7.
-  first.page = [](const Text&) { return Text("a1 a1 a1 a2 a2 a2 a2 a3 a3 a3 a3 a3 a3 a3"); };
-  first.Close();
-  FakeSearch second;
-  second.page = [](const Text&) { return Text("b1 b1 b2"); };
-  // One fetcher for both searches: pages of the first question are held back.
-  const PageFetcher fetchFirst = first.Fetcher();
-  const PageFetcher fetchSecond = second.Fetcher();
-  PageFetcher fetch = [&](const Text& url, const std::atomic<bool>& cancelled) {
-    return (url.find("wd=first") != Text::npos ? fetchFirst : fetchSecond)(url, cancelled);
-  };
-  ScoringDispatcher scoring(window, LocalEndpoints(), fetch);
-  scoring.Start("first");
-  ASSERT_TRUE(WaitFor([&] { return first.InFlight() == 3; }));
+  for (const Fetching& f : kFetchings) {
+    SCOPED_TRACE(f.name);
+    test::FakeControls window;
+    window.SetRows({"a1", "a2", "a3"});
+    FakeSearch first;
+    // Were they written, the first search's totals would be 3, 4 and 7.
+    first.page = [](const Text&) { return Text("a1 a1 a1 a2 a2 a2 a2 a3 a3 a3 a3 a3 a3 a3"); };
+    first.Close();
+    FakeSearch second;
+    second.page = [](const Text&) { return Text("b1 b1 b2"); };
+    // One fetcher for both searches: pages of the first question are held back.
+    const PageFetcher fetchFirst = first.Fetcher();
+    const PageFetcher fetchSecond = second.Fetcher();
+    PageFetcher fetch = [&](const Text& url, const std::atomic<bool>& cancelled) {
+      return (url.find("wd=first") != Text::npos ? fetchFirst : fetchSecond)(url, cancelled);
+    };
+    ScoringDispatcher scoring(window, LocalEndpoints(), fetch, f.fetching);
+    scoring.Start("first");
+    ASSERT_TRUE(WaitFor([&] { return first.InFlight() == f.inFlight; }));
 
-  // The second search, as the search command runs it.
-  scoring.CancelAll();
-  const std::size_t writesBefore = window.CellWrites().size();
-  window.SetRows({"b1", "b2", "b3"});
-  scoring.Start("second");
-  // Its workers start at once although the first search's are still busy.
-  ASSERT_TRUE(WaitFor([&] { return AllScored(window); }));
-  EXPECT_EQ(window.Rows()[0].result, "10");
-  EXPECT_EQ(window.Rows()[1].result, "5");
-  EXPECT_EQ(window.Rows()[2].result, "0");
+    // The second search, as the search command runs it.
+    scoring.CancelAll();
+    const std::size_t writesBefore = window.CellWrites().size();
+    window.SetRows({"b1", "b2", "b3"});
+    scoring.Start("second");
+    // Its workers start at once although the first search's are still busy.
+    ASSERT_TRUE(WaitFor([&] { return AllScored(window); }));
+    EXPECT_EQ(window.Rows()[0].result, "10");
+    EXPECT_EQ(window.Rows()[1].result, "5");
+    EXPECT_EQ(window.Rows()[2].result, "0");
 
-  first.Open();
-  ASSERT_TRUE(WaitFor([&] { return scoring.LiveThreads() == 0; }));
-  EXPECT_EQ(scoring.RunningWorkerCount(), 0);
-  // Nothing of the first search reached the second search's rows.
-  const auto writes = window.CellWrites();
-  for (std::size_t i = writesBefore; i < writes.size(); ++i) {
-    EXPECT_TRUE(writes[i].text == kQuerying || writes[i].text == "10" || writes[i].text == "5" ||
-                writes[i].text == "0")
-        << "write " << i << ": " << writes[i].text;
+    first.Open();
+    ASSERT_TRUE(WaitFor([&] { return scoring.LiveThreads() == 0; }));
+    EXPECT_EQ(scoring.RunningWorkerCount(), 0);
+    // Nothing of the first search reached the second search's rows.
+    const auto writes = window.CellWrites();
+    for (std::size_t i = writesBefore; i < writes.size(); ++i) {
+      EXPECT_TRUE(writes[i].text == kQuerying || writes[i].text == "10" || writes[i].text == "5" ||
+                  writes[i].text == "0")
+          << "write " << i << ": " << writes[i].text;
+    }
+    EXPECT_EQ(window.Rows()[0].result, "10");
+    // The first search fetched nothing after the pages it had under way, and
+    // never asked for the second question's pages.
+    EXPECT_EQ(static_cast<int>(first.Urls().size()), f.inFlight);
+    for (const Text& url : second.Urls()) EXPECT_NE(url.find("wd=second"), Text::npos);
   }
-  EXPECT_EQ(window.Rows()[0].result, "10");
-  // The first search's workers stopped after the page under way and never
-  // asked for the second question's pages.
-  EXPECT_EQ(first.Urls().size(), 3u);
-  for (const Text& url : second.Urls()) EXPECT_NE(url.find("wd=second"), Text::npos);
 }
 
 TEST(ScoringDispatcher, StartsNoWorkerWithoutRows) {
-  test::FakeControls window;
-  FakeSearch search;
-  ScoringDispatcher scoring(window, LocalEndpoints(), search.Fetcher());
-  scoring.Start("question");
-  ASSERT_TRUE(WaitFor([&] { return scoring.LiveThreads() == 0; }));
-  EXPECT_TRUE(search.Urls().empty());
-  EXPECT_TRUE(window.CellWrites().empty());
+  for (const Fetching& f : kFetchings) {
+    SCOPED_TRACE(f.name);
+    test::FakeControls window;
+    FakeSearch search;
+    ScoringDispatcher scoring(window, LocalEndpoints(), search.Fetcher(), f.fetching);
+    scoring.Start("question");
+    ASSERT_TRUE(WaitFor([&] { return scoring.LiveThreads() == 0; }));
+    EXPECT_TRUE(search.Urls().empty());
+    EXPECT_TRUE(window.CellWrites().empty());
+  }
 }
 
 TEST(ScoringDispatcher, ShutdownEndsBusyWorkersWithoutFurtherWrites) {
-  test::FakeControls window;
-  window.SetRows({"r1", "r2", "r3", "r4"});
-  FakeSearch search;
-  search.Close();
-  ScoringDispatcher scoring(window, LocalEndpoints(), search.Fetcher());
-  scoring.Start("question");
-  ASSERT_TRUE(WaitFor([&] { return search.InFlight() == 3; }));
-  int waits = 0;
-  scoring.Shutdown([&] {
-    ++waits;
-    std::this_thread::sleep_for(1ms);
-  });
-  EXPECT_EQ(scoring.LiveThreads(), 0);
-  for (const auto& row : window.Rows()) EXPECT_TRUE(row.result.empty() || row.result == kQuerying);
-  // After shutdown a new search starts nothing.
-  scoring.Start("again");
-  EXPECT_EQ(scoring.LiveThreads(), 0);
+  for (const Fetching& f : kFetchings) {
+    SCOPED_TRACE(f.name);
+    test::FakeControls window;
+    window.SetRows({"r1", "r2", "r3", "r4"});
+    FakeSearch search;
+    search.Close();
+    ScoringDispatcher scoring(window, LocalEndpoints(), search.Fetcher(), f.fetching);
+    scoring.Start("question");
+    ASSERT_TRUE(WaitFor([&] { return search.InFlight() == f.inFlight; }));
+    int waits = 0;
+    scoring.Shutdown([&] {
+      ++waits;
+      std::this_thread::sleep_for(1ms);
+    });
+    EXPECT_EQ(scoring.LiveThreads(), 0);
+    for (const auto& row : window.Rows()) {
+      EXPECT_TRUE(row.result.empty() || row.result == kQuerying);
+    }
+    // After shutdown a new search starts nothing.
+    scoring.Start("again");
+    EXPECT_EQ(scoring.LiveThreads(), 0);
+  }
 }
 
 }  // namespace
