@@ -22,8 +22,9 @@ void ScoringDispatcher::CancelAll() {
     std::lock_guard lock(workerLock_);
     if (current_) {
       current_->cancelled = true;
-      runningWorkerCount_ -= current_->runningWorkers;
-      current_->runningWorkers = 0;
+      // Its page requests end at once; its workers give their slots back as
+      // they end, so that no more than three ever work at once.
+      current_->transfers.Cancel();
       current_.reset();
     }
   }
@@ -60,7 +61,6 @@ void ScoringDispatcher::DispatchRows(const std::shared_ptr<ScoringSession>& sess
       });
       if (session->cancelled || shuttingDown_) return;
       ++runningWorkerCount_;
-      ++session->runningWorkers;
       ++started;
     }
     const int n = started;
@@ -71,18 +71,14 @@ void ScoringDispatcher::DispatchRows(const std::shared_ptr<ScoringSession>& sess
 
 void ScoringDispatcher::RunWorker(const std::shared_ptr<ScoringSession>& session, int n) {
   {
-    TransferCancelScope scope(transfers_);
+    TransferCancelScope scope(session->transfers);
     ScoringWorker(controls_, *session, n,
                   [this, &session](const Text& option) { return Score(session, option); });
   }
   --liveWorkers_;  // its work is done; only its slot is left to give back
   {
     std::lock_guard lock(workerLock_);
-    // A silenced session's slots were given back when it was silenced.
-    if (session->runningWorkers > 0) {
-      --session->runningWorkers;
-      --runningWorkerCount_;
-    }
+    --runningWorkerCount_;
   }
   slotFreed_.notify_all();
 }
@@ -95,7 +91,7 @@ Text ScoringDispatcher::Score(const std::shared_ptr<ScoringSession>& session, co
   // The page threads keep the session, whose pages and flag they use.
   const auto spawn = [this, session](std::function<void()> job) {
     Spawn([this, session, job = std::move(job)] {
-      TransferCancelScope scope(transfers_);
+      TransferCancelScope scope(session->transfers);
       job();
     });
   };
@@ -132,7 +128,6 @@ bool ScoringDispatcher::Shutdown(const std::function<void()>& whileWaiting,
     shuttingDown_ = true;
   }
   slotFreed_.notify_all();
-  transfers_.Cancel();
   for (;;) {
     {
       std::lock_guard lock(threadsLock_);

@@ -6,8 +6,9 @@
 // them.
 //
 // A new search silences every earlier one: their workers write nothing more
-// into the list, stop fetching after the page under way, and give their slots
-// back at once, so the new search's workers start without waiting for them.
+// into the list and their page requests end at once; each gives its slot back
+// as it ends, moments later, and only then may a worker of the new search
+// take it.
 #pragma once
 
 #include <atomic>
@@ -88,8 +89,6 @@ class ScoringDispatcher {
   const PageFetcher fetchPage_;
   const PageFetching fetching_;
   const ConnectionWarmer warm_;
-  // Every page request of the scoring threads; cancelled at shutdown.
-  const TransferCancelToken transfers_;
 
   mutable std::mutex workerLock_;  // WorkerLock: the slots and the current session
   std::condition_variable slotFreed_;

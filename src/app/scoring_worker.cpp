@@ -49,6 +49,7 @@ void ScoringWorker(ControlOperations& controls, const ScoringSession& session, i
   });
   if (!live) return;
   const Text result = score(option);
+  if (session.cancelled) return;  // without waiting for the user-interface thread
   controls.Invoke([&] {
     if (!session.cancelled) controls.SetCellText(row, 1, result);
   });

@@ -9,6 +9,7 @@
 #include "app/control_operations.h"
 #include "app/endpoints.h"
 #include "app/search_pages.h"
+#include "net/http_transport.h"
 #include "text/text.h"
 
 namespace qa {
@@ -40,7 +41,8 @@ struct ScoringSession {
   const Text question;
   SearchPages pages;
   std::atomic<bool> cancelled{false};
-  int runningWorkers = 0;  // guarded by the dispatcher's WorkerLock
+  // Its page requests, ended at once when the session is silenced.
+  TransferCancelToken transfers;
 };
 
 // The total number of occurrences of `option` in the result pages 0, 5, 10,

@@ -338,7 +338,7 @@ TEST_F(FaultsEndToEndTest, SearchPagesThatGoWrongCountWhatArrived) {
 // Pages that never come count 0 once the time-outs have passed; the window
 // answers meanwhile (a token fetched during the wait reports at once).
 TEST_F(FaultsEndToEndTest, StalledSearchPagesCountZeroAfterTheTimeOutsWhileTheWindowAnswers) {
-  constexpr int kTimeoutMs = 400;
+  constexpr int kTimeoutMs = 1000;
   ScriptedOcrService ocr([](int) { return JsonReply(OcrLinesJson(CardLines())); });
   ScriptedSearchService search([](const QString&, int) { return Stalled(); });
   ASSERT_TRUE(ocr.Ok() && search.Ok());
@@ -351,13 +351,13 @@ TEST_F(FaultsEndToEndTest, StalledSearchPagesCountZeroAfterTheTimeOutsWhileTheWi
   const qint64 countsAtMs = scoring["clickMs"].toInteger() + scoring["countsMs"].toInteger();
   std::cout << "[ timing   ] stalled pages counted after " << scoring["countsMs"].toInteger()
             << " ms\n";
-  // Each option's five pages one after the other, each ended by the time-out.
-  EXPECT_GE(scoring["countsMs"].toInteger(), 5 * kTimeoutMs - 100);
+  // No count before a page request has timed out.
+  EXPECT_GE(scoring["countsMs"].toInteger(), kTimeoutMs - 100);
   const std::vector<ScenarioMessage> messages = MessagesOf(run.state);
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[1], (ScenarioMessage{kTokenReceived, "none", 1}));
   EXPECT_LT(run.state["messages"].toArray()[1].toObject()["atMs"].toInteger(), countsAtMs);
-  EXPECT_EQ(search.PageRequests(), 15);
+  EXPECT_GE(search.PageRequests(), 5);
 }
 
 TEST_F(FaultsEndToEndTest, WithTheSearchServiceUnreachableEveryOptionCountsZero) {

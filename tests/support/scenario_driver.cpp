@@ -39,8 +39,8 @@
 // columns), the browser's address, the message boxes in order, the opened
 // URLs, the sizes of the pictures in 图片框1 and 图片框2, the window's outer
 // rectangle, each list cell change (with the number of the search it happened
-// in), per search the milliseconds from the start of the run to its click and
-// from the click until its rows were shown and until every row showed its
+// in and of the search that inserted its row), per search the milliseconds from the start of the
+// run to its click and from the click until its rows were shown and until every row showed its
 // count (-1: never), the search each message box came in and when, how long
 // closing the window took, the most scoring workers alive and holding a slot
 // at any moment, the resident memory noted by "rss" steps (KiB), and the key
@@ -203,7 +203,14 @@ class Scenario {
     clock_.start();
     list_ = window_.findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
     QAbstractItemModel* model = list_->model();
-    QObject::connect(model, &QAbstractItemModel::rowsInserted, [this] { OnRowsInserted(); });
+    QObject::connect(
+        model, &QAbstractItemModel::rowsInserted,
+        [this](const QModelIndex&, int first, int last) { OnRowsInserted(first, last); });
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved,
+                     [this](const QModelIndex&, int first, int last) {
+                       rowSearch_.erase(rowSearch_.begin() + first, rowSearch_.begin() + last + 1);
+                     });
+    QObject::connect(model, &QAbstractItemModel::modelReset, [this] { rowSearch_.clear(); });
     QObject::connect(
         model, &QAbstractItemModel::dataChanged,
         [this](const QModelIndex& from, const QModelIndex& to) { OnDataChanged(from, to); });
@@ -350,7 +357,9 @@ class Scenario {
     return true;
   }
 
-  void OnRowsInserted() {
+  void OnRowsInserted(int first, int last) {
+    rowSearch_.insert(rowSearch_.begin() + first, last - first + 1,
+                      static_cast<int>(searches_.size()));
     if (!searches_.empty()) searches_.back().rowsMs = searches_.back().clock.elapsed();
   }
 
@@ -359,7 +368,9 @@ class Scenario {
       for (int column = from.column(); column <= to.column(); ++column) {
         QTreeWidgetItem* item = list_->topLevelItem(row);
         if (item == nullptr) continue;
+        const int rowSearch = row < static_cast<int>(rowSearch_.size()) ? rowSearch_[row] : -1;
         cellLog_.append(QJsonObject{{"search", static_cast<int>(searches_.size())},
+                                    {"rowSearch", rowSearch},
                                     {"row", row},
                                     {"column", column},
                                     {"text", item->text(column)}});
@@ -418,7 +429,8 @@ class Scenario {
   qa::AppShell& shell_;
   qa::MainWindow& window_;
   QTreeWidget* list_ = nullptr;
-  QElapsedTimer clock_;  // since the run began
+  std::vector<int> rowSearch_;  // per list row, the search that inserted it
+  QElapsedTimer clock_;         // since the run began
   PeakSampler workers_;
   qint64 closeMs_ = -1;
   QJsonArray rss_;
