@@ -16,14 +16,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const qa::Text merged = qa::MergeCookies(cookies, received);
   // The merged list is handed back both ways.
   if (merged != cookies) std::abort();
-  // Merging it again with nothing received changes nothing, as long as no
-  // byte of a double-byte character swallows a separator: then the lists are
-  // read differently once their spaces are gone.
+  // The rest holds as long as no byte of a double-byte character swallows a
+  // separator or a space.
   for (std::uint8_t byte : input) {
     if (qa::IsLeadByte(byte)) return 0;
   }
+  // No deleted cookie is left, and merging the list again with nothing
+  // received can only drop entries (a second one of a name that arrived twice).
+  for (const qa::Text& entry : qa::SplitText(merged, "; ")) {
+    if (std::string_view(entry).ends_with("=deleted")) std::abort();
+  }
   qa::Text again = merged;
   qa::Text none;
-  if (qa::MergeCookies(again, none) != merged) std::abort();
+  if (qa::MergeCookies(again, none).size() > merged.size()) std::abort();
   return 0;
 }
