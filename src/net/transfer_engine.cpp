@@ -6,6 +6,7 @@
 #include "net/transfer_engine.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -103,6 +104,7 @@ class TransferEngine {
     curl_multi_setopt(multi_.get(), CURLMOPT_MAXCONNECTS, kKeptConnections);
     curl_multi_setopt(multi_.get(), CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_NOTHING));
     thread_ = std::thread([this] { Loop(); });
+    pthread_setname_np(thread_.native_handle(), "qa-transfers");
   }
 
   ~TransferEngine() {

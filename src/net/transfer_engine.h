@@ -1,6 +1,7 @@
-// Drives libcurl transfers to their end on one thread, keeps the connections
-// they leave open for later transfers, and ends transfers early when they are
-// cancelled. Only the transport includes this header.
+// Drives libcurl transfers to their end on one thread (named "qa-transfers"),
+// keeps the connections they leave open for later transfers, and ends
+// transfers early when they are cancelled. Only the transport includes this
+// header.
 #pragma once
 
 #include <curl/curl.h>
