@@ -98,7 +98,7 @@ TEST(PrepareConnections, OpensOnlyTheConnectionsThatAreMissing) {
   const std::string base = server.BaseUrl();
   auto settle = [&](int requests) {
     EXPECT_TRUE(WaitUntil([&] { return server.RequestCount() >= requests; }));
-    std::this_thread::sleep_for(100ms);  // the answers arrive, nothing more goes out
+    std::this_thread::sleep_for(300ms);  // the answers arrive, nothing more goes out
     EXPECT_EQ(server.RequestCount(), requests);
   };
 

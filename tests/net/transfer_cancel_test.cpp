@@ -80,14 +80,14 @@ TEST(TransferCancelToken, EndsItsTransfersAtOnceWhereverTheyAre) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TransferCancelToken token;
-    const int before =
-        server.RequestCount() + stallingBody.ConnectionCount() + silentTls.ConnectionCount();
+    const std::size_t before =
+        server.RequestCount() + stallingBody.Requests().size() + silentTls.ConnectionCount();
     auto fetch = FetchInScope(c.url, token);
     WaitUntil([&] {
-      return server.RequestCount() + stallingBody.ConnectionCount() + silentTls.ConnectionCount() >
+      return server.RequestCount() + stallingBody.Requests().size() + silentTls.ConnectionCount() >
              before;
     });
-    std::this_thread::sleep_for(100ms);  // let the transfer reach its stall
+    std::this_thread::sleep_for(300ms);  // let the transfer reach its stall
     test::StopWatch watch;
     token.Cancel();
     ASSERT_EQ(fetch.wait_for(2s), std::future_status::ready);
