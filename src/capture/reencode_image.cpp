@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "encoding/codepage.h"
 
@@ -96,14 +98,38 @@ int BmpBitCount(const Bytes& source) {
   return source[28] | (source[29] << 8);
 }
 
+// Decoders allocate the whole image, PNG even every row, before they read a
+// pixel, so a few bytes that declare a huge image would cost gigabytes. Such
+// images are refused from their header: more pixels than 256 MiB of 32-bit
+// pixels, the bound of the crops this program re-encodes. Only formats whose
+// header Leptonica reads without decoding the image are checked; its BMP
+// decoder wants the pixel data present before it allocates.
+constexpr std::uint64_t kMaxPixels = (std::uint64_t{256} << 20) / 4;
+
+bool HasCheapHeader(l_int32 kind) {
+  return kind == IFF_JFIF_JPEG || kind == IFF_PNG || kind == IFF_PNM || kind == IFF_WEBP ||
+         L_FORMAT_IS_TIFF(kind);
+}
+
+bool DeclaresTooManyPixels(const Bytes& source, l_int32 kind) {
+  if (!HasCheapHeader(kind)) return false;
+  l_int32 format = 0, width = 0, height = 0, bps = 0, spp = 0, colormap = 0;
+  if (pixReadHeaderMem(source.data(), source.size(), &format, &width, &height, &bps, &spp,
+                       &colormap) != 0) {
+    return false;  // the decoder will say what it makes of the bytes
+  }
+  return width < 0 || height < 0 ||
+         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPixels;
+}
+
 PixPtr Decode(const Bytes& source) {
   l_int32 kind = IFF_UNKNOWN;
   if (source.size() >= 12) findFileFormatBuffer(source.data(), &kind);
   PixPtr pix;
-  if (kind == IFF_JFIF_JPEG || kind == IFF_PNG) {
-    QuietStderr quiet;
-    pix.reset(pixReadMem(source.data(), source.size()));
-  } else {
+  {
+    std::optional<QuietStderr> quiet;
+    if (kind == IFF_JFIF_JPEG || kind == IFF_PNG) quiet.emplace();
+    if (DeclaresTooManyPixels(source, kind)) return pix;
     pix.reset(pixReadMem(source.data(), source.size()));
   }
   if (pix && kind == IFF_BMP && pixGetDepth(pix.get()) == 32 && BmpBitCount(source) == 32 &&

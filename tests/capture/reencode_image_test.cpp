@@ -2,6 +2,7 @@
 
 #include <allheaders.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -209,6 +210,70 @@ TEST(ReencodeImage, FailsWithoutTouchingTheResultOrWritingAFile) {
     EXPECT_EQ(result, (Bytes{1, 2, 3}));
     EXPECT_TRUE(dir.Empty());
   }
+}
+
+// The PNG chunk checksum (CRC-32 of the chunk type and data).
+std::uint32_t Crc32(const Bytes& bytes) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::uint8_t byte : bytes) {
+    crc ^= byte;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void AppendBe32(Bytes& out, std::uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8)
+    out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+// A PNG of a few dozen bytes whose header declares width x height pixels of
+// 16-bit RGBA and whose image data is missing.
+Bytes PngDeclaring(std::uint32_t width, std::uint32_t height) {
+  Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  auto chunk = [&png](const char* type, const Bytes& data) {
+    AppendBe32(png, static_cast<std::uint32_t>(data.size()));
+    Bytes typed(type, type + 4);
+    typed.insert(typed.end(), data.begin(), data.end());
+    png.insert(png.end(), typed.begin(), typed.end());
+    AppendBe32(png, Crc32(typed));
+  };
+  Bytes header;
+  AppendBe32(header, width);
+  AppendBe32(header, height);
+  header.insert(header.end(), {16, 6, 0, 0, 0});
+  chunk("IHDR", header);
+  chunk("IDAT", {0x78, 0x9C, 0x63, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01});
+  chunk("IEND", {});
+  return png;
+}
+
+long PeakRssKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// A few bytes that declare a huge image must not make the decoder allocate it:
+// the 200000 x 200000 PNG alone would ask for about 100 GB.
+TEST(ReencodeImage, RefusesImagesThatDeclareMorePixelsThanACrop) {
+  const std::string pnm = "P6\n20000 20000\n255\n" + std::string(64, '\x7F');
+  const struct {
+    const char* name;
+    Bytes source;
+  } cases[] = {
+      {"png 200000 x 200000", PngDeclaring(200000, 200000)},
+      {"png 30000 x 30000", PngDeclaring(30000, 30000)},
+      {"pnm 20000 x 20000", Bytes(pnm.begin(), pnm.end())},
+  };
+  const long before = PeakRssKb();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes result = {1, 2, 3};
+    EXPECT_FALSE(ReencodeImage(c.source, kImageJpeg, {}, &result));
+    EXPECT_EQ(result, (Bytes{1, 2, 3}));
+  }
+  EXPECT_LT(PeakRssKb() - before, 64 * 1024) << "KB more at the peak";
 }
 
 TEST(ReencodeImage, ReplacesTheSourceWhenItIsAlsoTheResult) {
