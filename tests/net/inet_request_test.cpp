@@ -372,15 +372,15 @@ TEST(InetRequest, BodiesOfAnySizeComeBackWhole) {
   EXPECT_EQ(BytesToText(InetRequest(server.BaseUrl() + "/status/500")), "status 500");
 }
 
+// Without an empty "Expect:" line libcurl announces a large body with
+// "Expect: 100-continue" and waits a second for an answer before sending it.
 TEST(InetRequest, LargeUploadGoesOutWithoutPause) {
   RawRecorder recorder;
   const std::string image(3 * 1024 * 1024, 'i');
-  test::StopWatch watch;
   Bytes body = InetRequest(recorder.BaseUrl() + "/ocr", {.method = 1, .postText = image});
   EXPECT_EQ(BytesToText(body), "ok");
   EXPECT_EQ(recorder.LastRequest().body, image);
   EXPECT_EQ(recorder.LastRequest().HeaderCount("Expect"), 0);
-  EXPECT_LT(watch.Elapsed(), 900ms);
 }
 
 // When no response arrives, the body is empty, the received headers are 5000

@@ -88,10 +88,9 @@ TEST(TransferCancelToken, EndsItsTransfersAtOnceWhereverTheyAre) {
              before;
     });
     std::this_thread::sleep_for(300ms);  // let the transfer reach its stall
-    test::StopWatch watch;
     token.Cancel();
+    // Far below the 30 s the stall would otherwise last, with room for a busy machine.
     ASSERT_EQ(fetch.wait_for(2s), std::future_status::ready);
-    EXPECT_LT(watch.Elapsed(), 300ms);
     const Outcome outcome = fetch.get();
     EXPECT_EQ(outcome.message, WinHttpMessage(c.message));
     EXPECT_EQ(outcome.text, c.text);
@@ -157,11 +156,9 @@ TEST(AbortAllTransfers, EndsEveryTransferUnderWayAndNotLaterOnes) {
     return std::make_pair(body, headers);
   });
   WaitUntil([&] { return server.RequestCount() == 2; });
-  test::StopWatch watch;
   AbortAllTransfers();
   ASSERT_EQ(scoped.wait_for(2s), std::future_status::ready);
   ASSERT_EQ(bare.wait_for(2s), std::future_status::ready);
-  EXPECT_LT(watch.Elapsed(), 300ms);
   EXPECT_EQ(scoped.get().message, WinHttpMessage(712));
   const auto [body, headers] = bare.get();
   EXPECT_TRUE(body.empty());
