@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "card_mirror.h"
 #include "fault_services.h"
 #include "private_x_server.h"
 #include "raw_recorder.h"
@@ -72,6 +73,10 @@ class FaultsEndToEndTest : public ::testing::Test {
   void SetUp() override {
     x_ = std::make_unique<PrivateXServer>();
     ASSERT_TRUE(x_->Running());
+    // The stand-ins answer whatever the picture shows.
+    mirror_ = StartCardMirror({QStringLiteral("card"), CardLines()},
+                              work_.filePath(QStringLiteral("card.png")));
+    ASSERT_TRUE(mirror_ != nullptr);
     keyFile_ = work_.filePath(QStringLiteral("Key.ini")).toStdString();
   }
 
@@ -115,6 +120,7 @@ class FaultsEndToEndTest : public ::testing::Test {
 
   QTemporaryDir work_;
   std::unique_ptr<PrivateXServer> x_;
+  std::unique_ptr<FakeMirrorProcess> mirror_;
   std::string keyFile_;
 };
 

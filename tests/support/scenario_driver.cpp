@@ -24,7 +24,7 @@
 //   sleep=N  let the window run for N milliseconds
 //   close    close the window (the keys are saved)
 //   settle   wait until every scoring thread has ended (at most --timeout-ms)
-//   rss      note the resident memory of the process
+//   rss      note the resident memory and the heap in use of the process
 //   STEP*N   the step N times in a row, e.g. search*200
 //
 // During the steps every message box is answered with OK and recorded with
@@ -39,12 +39,14 @@
 // columns), the browser's address, the message boxes in order, the opened
 // URLs, the sizes of the pictures in 图片框1 and 图片框2, the window's outer
 // rectangle, each list cell change (with the number of the search it happened
-// in and of the search that inserted its row), per search the milliseconds from the start of the
-// run to its click and from the click until its rows were shown and until every row showed its
-// count (-1: never), the search each message box came in and when, how long
-// closing the window took, the most scoring workers alive and holding a slot
-// at any moment, the resident memory noted by "rss" steps (KiB), and the key
-// file as it stands after the run.
+// in and of the search that inserted its row), per search the milliseconds
+// from the start of the run to its click and from the click until its rows
+// were shown and until every row showed its count (-1: never), the search
+// each message box came in and when, how long closing the window took, the
+// most scoring workers alive and holding a slot at any moment, the resident
+// memory and the heap in use noted by "rss" steps (KiB), and the key file as
+// it stands after the run.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -74,6 +76,11 @@
 #include <iostream>
 #include <string>
 #include <thread>
+
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+// From the sanitizer runtime, whose allocator replaces malloc's.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 #include "app/app_shell.h"
 #include "app/qstring_text.h"
@@ -140,6 +147,16 @@ Options ParseOptions(const QStringList& args) {
       Usage(("unknown argument " + a.toStdString()).c_str());
   }
   return o;
+}
+
+// The heap memory this process has in use, in KiB (the sanitizer's own
+// allocator counts it under a sanitizer).
+qint64 HeapInUseKib() {
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+  return static_cast<qint64>(__sanitizer_get_current_allocated_bytes() / 1024);
+#else
+  return static_cast<qint64>(mallinfo2().uordblks / 1024);
+#endif
 }
 
 // The resident memory of this process in KiB.
@@ -269,6 +286,7 @@ class Scenario {
     state["maxLiveWorkers"] = workers_.PeakFirst();
     state["maxRunningWorkers"] = workers_.PeakSecond();
     state["rss"] = rss_;
+    state["heap"] = heap_;
     return state;
   }
 
@@ -317,6 +335,7 @@ class Scenario {
       }
     } else if (step == "rss") {
       rss_.append(ResidentKib());
+      heap_.append(HeapInUseKib());
     } else {
       return Fail("unknown step " + step);
     }
@@ -434,6 +453,7 @@ class Scenario {
   PeakSampler workers_;
   qint64 closeMs_ = -1;
   QJsonArray rss_;
+  QJsonArray heap_;
   QTimer answerTimer_;
   std::vector<Search> searches_;
   QJsonArray messages_;
