@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -26,6 +27,12 @@ namespace {
 
 constexpr int kWarmUpSearches = 20;
 constexpr int kSearches = 200;
+
+// QA_LOAD_SEARCHES=N runs N searches instead, for a longer soak.
+int Searches() {
+  const char* n = std::getenv("QA_LOAD_SEARCHES");
+  return n != nullptr && std::atoi(n) > 0 ? std::atoi(n) : kSearches;
+}
 
 // Search n asks question n, whose option j (0 to 2) occurs 3n + j times in its
 // five result pages: every total names its search and row.
@@ -50,7 +57,8 @@ TEST(LoadEndToEndTest, TwoHundredQuickSearchesKeepTheLimitTheirOwnTotalsAndTheMe
                       work.filePath(QStringLiteral("card.png")));
   ASSERT_TRUE(mirror != nullptr);
 
-  const int searches = kWarmUpSearches + kSearches;
+  const int clicked = Searches();
+  const int searches = kWarmUpSearches + clicked;
   ScriptedOcrService ocr([](int n) {
     return JsonReply(OcrLinesJson(
         {QStringLiteral("1.") + QuestionOf(n), OptionOf(n, 0), OptionOf(n, 1), OptionOf(n, 2)}));
@@ -72,8 +80,7 @@ TEST(LoadEndToEndTest, TwoHundredQuickSearchesKeepTheLimitTheirOwnTotalsAndTheMe
   // Clicks follow each other after 0 to 150 ms, so that they come while the
   // workers of the search before are starting, fetching or writing.
   std::string clicks;
-  for (int i = 0; i < kSearches; ++i)
-    clicks += "search,sleep=" + std::to_string(i * 37 % 151) + ",";
+  for (int i = 0; i < clicked; ++i) clicks += "search,sleep=" + std::to_string(i * 37 % 151) + ",";
   const std::string steps = "token,search*" + std::to_string(kWarmUpSearches) +
                             ",wait,settle,sleep=500,rss," + clicks +
                             "wait,settle,sleep=500,rss,close";
@@ -123,7 +130,7 @@ TEST(LoadEndToEndTest, TwoHundredQuickSearchesKeepTheLimitTheirOwnTotalsAndTheMe
   std::cout << "[ load     ] " << searches << " searches, " << totalsShown
             << " totals shown, most workers at work " << maxLive << ", holding a slot "
             << maxRunning << ", resident memory " << before / 1024 << " MiB before and "
-            << after / 1024 << " MiB after the " << kSearches << " searches, heap in use "
+            << after / 1024 << " MiB after the " << clicked << " searches, heap in use "
             << heapBefore / 1024 << " MiB before and " << heapAfter / 1024 << " MiB after\n";
   EXPECT_LE(maxLive, 3);
   EXPECT_LE(maxRunning, 3);
