@@ -199,6 +199,13 @@ TEST(ScoringDispatcher, RunsAtMostThreeWorkersAndStartsRowsInOrder) {
     ScoringDispatcher scoring(window, LocalEndpoints(), search.Fetcher(), f.fetching);
     scoring.Start("question");
     ASSERT_TRUE(WaitFor([&] { return search.InFlight() == f.inFlight; }));
+    // The first batch's threads may be slow to reach their first write on a
+    // busy machine; only once all three have, is the start order decided.
+    ASSERT_TRUE(WaitFor([&] {
+      const auto rows = window.Rows();
+      return rows[0].result == kQuerying && rows[1].result == kQuerying &&
+             rows[2].result == kQuerying;
+    }));
     std::this_thread::sleep_for(50ms);  // room for a fourth worker to start wrongly
     EXPECT_EQ(scoring.RunningWorkerCount(), 3);
     EXPECT_EQ(window.Rows()[3].result, "");
