@@ -23,7 +23,7 @@ std::uint32_t SourceLe(const qa::Bytes& source, std::size_t offset, int size) {
   return value;
 }
 
-// Crops between 16 and 256 MiB go down the same path as small ones but cost
+// Crops between 1 and 256 MiB go down the same path as small ones but cost
 // the fuzzer a large zero-filled allocation each; they are left out so that
 // the runs go to other inputs. Larger crops are refused before any allocation
 // and stay in.
@@ -38,7 +38,7 @@ bool IsCostlyCrop(const qa::Bytes& source, std::int64_t left, std::int64_t top, 
   if (outWidth < 1 || outHeight < 1) return false;
   const double bytes = static_cast<double>(outWidth) * static_cast<double>(bitCount) / 8 *
                        static_cast<double>(outHeight);
-  return bytes > 16.0 * (1 << 20) && bytes <= 257.0 * (1 << 20);
+  return bytes > 1.0 * (1 << 20) && bytes <= 257.0 * (1 << 20);
 }
 
 }  // namespace
