@@ -1,9 +1,10 @@
 // The key-file reader and writer over arbitrary file text: read both keys,
-// save both with new values, and read the new values back.
+// save both with new values, read the new values back, and save them again.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 #include "app/key_file.h"
 
@@ -30,12 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   KeyFile::ReadFromText(content, qa::kApiKeySection, qa::kApiKeyName);
   KeyFile::ReadFromText(content, qa::kSecretKeySection, qa::kSecretKeyName);
 
-  const std::string saved = KeyFile::WriteToText(
-      content, {{std::string(qa::kApiKeySection), std::string(qa::kApiKeyName), api},
-                {std::string(qa::kSecretKeySection), std::string(qa::kSecretKeyName), secret}});
+  const std::vector<qa::KeyFileValue> keys = {
+      {std::string(qa::kApiKeySection), std::string(qa::kApiKeyName), api},
+      {std::string(qa::kSecretKeySection), std::string(qa::kSecretKeyName), secret}};
+  const std::string saved = KeyFile::WriteToText(content, keys);
   if (KeyFile::ReadFromText(saved, qa::kApiKeySection, qa::kApiKeyName) != api) std::abort();
   if (KeyFile::ReadFromText(saved, qa::kSecretKeySection, qa::kSecretKeyName) != secret) {
     std::abort();
   }
+  // Saving the same keys again finds every line where the first save put it.
+  if (KeyFile::WriteToText(saved, keys) != saved) std::abort();
   return 0;
 }
