@@ -122,8 +122,15 @@ void SetValue(FileLines& file, const KeyFileValue& v) {
   std::string line = v.key + "=" + value;
   std::vector<Line>& lines = file.lines;
   std::size_t begin = 0, end = 0;
+  // Gives the last line of the file a break before a line goes after it. A
+  // lone "\r" there becomes "\r\n", never "\n" alone: the reader takes one
+  // "\r" off a line's end, and a text that ends in another "\r" must keep it.
   auto endLine = [&file](Line& l) {
-    if (l.ending.empty() || l.ending == "\r") l.ending = file.lineBreak;
+    if (l.ending.empty()) {
+      l.ending = file.lineBreak;
+    } else if (l.ending == "\r") {
+      l.ending = "\r\n";
+    }
   };
   if (!FindSection(lines, v.section, begin, end)) {
     if (!lines.empty()) {

@@ -239,8 +239,11 @@ TEST_F(KeyFileTest, SavingOddFilesKeepsEverythingElse) {
        "[Other]\r\nx=y\n[Apikey]\r\nclient_id=A\n\r\n[Secret Key]\r\nclient_secret=S\r\n"},
       {"a line ending in two carriage returns stays what it was, not a section header",
        "[Apikey]\nclient_id=old\r\n[Secret Key\r\r\nclient_secret=old\r\nz=1\r",
-       "[Apikey]\nclient_id=A\r\n[Secret Key\r\r\nclient_secret=old\r\nz=1\n\n"
+       "[Apikey]\nclient_id=A\r\n[Secret Key\r\r\nclient_secret=old\r\nz=1\r\n\n"
        "[Secret Key]\nclient_secret=S\n"},
+      {"a last line ending in two carriage returns keeps both when lines follow",
+       "[Apikey]\nclient_id=old\n[Secret Key \r\r",
+       "[Apikey]\nclient_id=A\n[Secret Key \r\r\n\n[Secret Key]\nclient_secret=S\n"},
       {"comments and blank lines", "; c1\n\n[Apikey]\n; c2\nclient_id=old\n\n# c3\n",
        "; c1\n\n[Apikey]\n; c2\nclient_id=A\n\n# c3\n\n[Secret Key]\nclient_secret=S\n"},
       {"10,000 lines around the keys",
