@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/access_token_command.h"
+#include "app/input_blocker.h"
 #include "app/key_file.h"
 #include "app/scoring_dispatcher.h"
 #include "app/search_command.h"
@@ -35,14 +36,12 @@ void RunEventsAWhile() {
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-// Runs a command unless one is under way already: message boxes and event
-// pumping inside a command must not start another one.
-template <typename Command>
-void RunExclusively(bool& running, Command command) {
-  if (running) return;
-  running = true;
-  command();
-  running = false;
+// What the window's thread does while a command waits for its request: the
+// window keeps painting and can be closed, but takes no clicks or keys, as a
+// window that waits for its request should.
+void RunEventsWithoutInput() {
+  const InputBlocker blocked;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 }  // namespace
@@ -98,16 +97,27 @@ std::string AppShell::DefaultKeyFilePath() {
       .toStdString();
 }
 
+void AppShell::RunCommand(const std::function<void()>& command) {
+  if (commandRunning_) return;
+  commandRunning_ = true;
+  commandTransfers_ = TransferCancelToken();
+  {
+    const TransferCancelScope cancel(commandTransfers_);
+    const TransferWaitScope wait(&RunEventsWithoutInput);
+    command();
+  }
+  commandRunning_ = false;
+}
+
 void AppShell::OnSearch() {
-  RunExclusively(commandRunning_, [this] {
+  RunCommand([this] {
     SearchCommandContext context{*window_, state_, endpoints_, *scoring_};
     SearchCommand(context);
   });
 }
 
 void AppShell::OnAccessToken() {
-  RunExclusively(commandRunning_,
-                 [this] { AccessTokenCommand(*window_, state_, endpoints_, &WarmConnections); });
+  RunCommand([this] { AccessTokenCommand(*window_, state_, endpoints_, &WarmConnections); });
 }
 
 void AppShell::OnProductPage() {
@@ -121,6 +131,10 @@ void AppShell::OnClosing() {
       {{std::string(kApiKeySection), std::string(kApiKeyName), window_->GetText(EditBox::ApiKey)},
        {std::string(kSecretKeySection), std::string(kSecretKeyName),
         window_->GetText(EditBox::SecretKey)}});
+  // A command waiting for its request (the window closed from inside it)
+  // gets its empty answer at once and ends quietly: the closed window shows
+  // no more messages.
+  commandTransfers_.Cancel();
   window_->hide();
   scoringStopped_ = scoring_->Shutdown(RunEventsAWhile, kShutdownPatience);
 }

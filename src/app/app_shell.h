@@ -4,12 +4,14 @@
 
 #include <QObject>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/endpoints.h"
 #include "app/main_window.h"
 #include "app/process_state.h"
+#include "net/http_transport.h"
 
 namespace qa {
 
@@ -50,12 +52,17 @@ class AppShell : public QObject {
   void OnAccessToken();
   void OnProductPage();
   void OnClosing();
+  // Runs a command unless one is under way already (message boxes and event
+  // pumping inside a command must not start another one).
+  void RunCommand(const std::function<void()>& command);
 
   ProcessState state_;
   Endpoints endpoints_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<ScoringDispatcher> scoring_;
   bool commandRunning_ = false;
+  // Ends the running command's requests when the window closes.
+  TransferCancelToken commandTransfers_;
   bool scoringStopped_ = true;
 };
 

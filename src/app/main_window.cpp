@@ -300,8 +300,11 @@ void MainWindow::SetAddress(const Text& url) {
   });
 }
 
+// A closed window shows no more messages: a command that was under way when
+// the window closed ends quietly.
 void MainWindow::ShowMessage(const Text& text, int flags, const Text& title) {
   OnUiThread([&] {
+    if (closed_) return;
     QMessageBox box(IconOf(flags), ToQString(title.empty() ? Text(kDefaultMessageTitle) : title),
                     ToQString(text), QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -116,6 +117,22 @@ class TransferCancelScope {
 
  private:
   std::shared_ptr<TransferCancelToken::State> previous_;
+};
+
+// While the scope lives, a thread that waits for its own transfer calls
+// `whileWaiting` every few milliseconds instead of only sleeping: a window's
+// thread keeps painting and can be closed while its request is under way (and
+// the close can cancel the request). Transfers started inside `whileWaiting`
+// simply wait. Scopes nest; the innermost one counts.
+class TransferWaitScope {
+ public:
+  explicit TransferWaitScope(std::function<void()> whileWaiting);
+  ~TransferWaitScope();
+  TransferWaitScope(const TransferWaitScope&) = delete;
+  TransferWaitScope& operator=(const TransferWaitScope&) = delete;
+
+ private:
+  std::function<void()> previous_;
 };
 
 // Ends every transfer of the process that is under way or waiting, at once,

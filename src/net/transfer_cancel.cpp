@@ -1,5 +1,9 @@
-// Cancel tokens and scopes: which transfers end early, and when.
+// Cancel tokens and scopes (which transfers end early, and when), and wait
+// scopes (what a thread does while it waits for its transfer).
 #include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <utility>
 
 #include "net/http_transport.h"
@@ -15,6 +19,9 @@ namespace {
 
 // The token of the innermost scope alive on this thread.
 thread_local std::shared_ptr<TransferCancelToken::State> currentToken;
+
+// What the innermost wait scope of this thread asks for; empty: just wait.
+thread_local std::function<void()> currentWaitHook;
 
 }  // namespace
 
@@ -35,6 +42,13 @@ TransferCancelScope::~TransferCancelScope() {
   currentToken = std::move(previous_);
 }
 
+TransferWaitScope::TransferWaitScope(std::function<void()> whileWaiting)
+    : previous_(std::exchange(currentWaitHook, std::move(whileWaiting))) {}
+
+TransferWaitScope::~TransferWaitScope() {
+  currentWaitHook = std::move(previous_);
+}
+
 void AbortAllTransfers() {
   curl::AbortTransfersNow();
 }
@@ -43,6 +57,24 @@ namespace curl {
 
 const std::shared_ptr<TransferCancelToken::State>& CurrentCancelToken() {
   return currentToken;
+}
+
+void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+               const std::function<bool()>& done) {
+  if (!currentWaitHook) {
+    changed.wait(lock, done);
+    return;
+  }
+  // Transfers started by the hook itself just wait: no nested hooks.
+  struct Suspended {
+    std::function<void()> hook = std::exchange(currentWaitHook, nullptr);
+    ~Suspended() { currentWaitHook = std::move(hook); }
+  } suspended;
+  while (!changed.wait_for(lock, kWaitHookInterval, done)) {
+    lock.unlock();
+    suspended.hook();
+    lock.lock();
+  }
 }
 
 bool IsCancelled(const std::shared_ptr<TransferCancelToken::State>& state) {

@@ -137,7 +137,7 @@ class TransferEngine {
     lock.unlock();
     Wake();
     lock.lock();
-    job.finished.wait(lock, [&] { return job.done; });
+    WaitUntil(lock, job.finished, [&] { return job.done; });
     return job.result;
   }
 

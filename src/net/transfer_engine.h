@@ -7,8 +7,10 @@
 #include <curl/curl.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "net/http_transport.h"
@@ -58,6 +60,13 @@ void WakeTransfers();
 
 // Ends every transfer under way or waiting.
 void AbortTransfersNow();
+
+// Waits on `lock` until `done` holds, the way the innermost TransferWaitScope
+// of this thread asks: calling its hook every kWaitHookInterval with the lock
+// released, or, without a scope, just sleeping until `changed` is notified.
+constexpr std::chrono::milliseconds kWaitHookInterval{5};
+void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+               const std::function<bool()>& done);
 
 // The token of the innermost TransferCancelScope of this thread; null when
 // there is none.

@@ -197,7 +197,7 @@ TEST_F(FaultsEndToEndTest, OcrRepliesThatGoWrongFindNothing) {
   EXPECT_EQ(ocr.OcrRequests(), static_cast<int>(cases.size()));
 }
 
-// The upload waits as long as the time-out allows (the window does not answer
+// The upload waits as long as the time-out allows (the window takes no clicks
 // meanwhile, as the upload runs on its thread); then the search shows the
 // message and the next search works again.
 TEST_F(FaultsEndToEndTest, AStalledOcrUploadEndsWithTheTimeOutAndTheNextSearchWorks) {
@@ -407,6 +407,62 @@ TEST_F(FaultsEndToEndTest, ClosingWhilePageRequestsAreUnderWayEndsAtOnce) {
     for (const auto& row : RowsOf(run.state["rows"])) {
       EXPECT_TRUE(row.second.isEmpty() || row.second == kQuerying) << row.second.toStdString();
     }
+    EXPECT_EQ(KeyFileContent(), SavedKeys());
+  }
+}
+
+// Closing while the window waits for its own request (the token or the
+// upload) to a server that never answers, with the standard 30-second
+// time-outs: the request ends at once, the window closes within a second, the
+// keys are saved, the command ends without a message and the program ends.
+TEST_F(FaultsEndToEndTest, ClosingWhileTheWindowWaitsForItsRequestEndsAtOnce) {
+  struct Case {
+    const char* name;
+    bool stallToken;  // else the upload stalls
+    std::string steps;
+    std::vector<ScenarioMessage> messages;
+  };
+  const Case cases[] = {
+      {"a stalled upload",
+       false,
+       "token,sync,close-in=300,search,search",
+       {{kTokenReceived, "none", 0}}},
+      {"a stalled token request", true, "sync,close-in=300,token,search", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(QString::fromStdString(keyFile_));
+    ScriptedOcrService ocr([](int) { return Stalled(); });
+    RawRecorder stalledTokens([](const RecordedRequest&) { return Stalled(); });
+    ScriptedSearchService search([](const QString&, int) { return GoodPage(); });
+    ASSERT_TRUE(ocr.Ok() && stalledTokens.Ok() && search.Ok());
+    const ScenarioRun run =
+        Drive(c.stallToken ? stalledTokens.BaseUrl() : ocr.BaseUrl(), search.BaseUrl(), c.steps);
+
+    const qint64 closeAtMs = run.state["closeAtMs"].toInteger();
+    const qint64 lateMs = closeAtMs - run.state["closeDueMs"].toInteger();
+    std::cout << "[ timing   ] " << c.name << ": the close came " << lateMs << " ms late and took "
+              << run.state["closeMs"].toInteger() << " ms; the program ended "
+              << run.afterLastSync.count() << " ms after the steps went on\n";
+    ASSERT_GE(closeAtMs, 0) << "the window was not closed";
+    EXPECT_LT(lateMs, 1000);
+    EXPECT_LT(run.state["closeMs"].toInteger(), 1000);
+    // The click that waited returned soon after the close, and no later
+    // step ran.
+    const QJsonArray searches = run.state["searches"].toArray();
+    if (!c.stallToken) {
+      ASSERT_EQ(searches.size(), 1);
+      const QJsonObject stalled = searches[0].toObject();
+      EXPECT_LT(stalled["clickMs"].toInteger() + stalled["returnMs"].toInteger(), closeAtMs + 1000);
+      EXPECT_EQ(ocr.OcrRequests(), 1);
+    } else {
+      EXPECT_TRUE(searches.isEmpty());
+      EXPECT_EQ(stalledTokens.Requests().size(), 1u);
+    }
+    EXPECT_LT(run.afterLastSync.count(), 10000);
+    EXPECT_EQ(MessagesOf(run.state), c.messages);
+    EXPECT_TRUE(RowsOf(run.state["rows"]).empty());
+    EXPECT_TRUE(run.state["scoringStopped"].toBool());
     EXPECT_EQ(KeyFileContent(), SavedKeys());
   }
 }

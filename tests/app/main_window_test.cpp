@@ -18,6 +18,7 @@
 #include <QWebEngineView>
 #include <thread>
 
+#include "app/input_blocker.h"
 #include "app/qstring_text.h"
 #include "capture/capture_window.h"
 #include "qt_test_app.h"
@@ -295,11 +296,59 @@ TEST_F(MainWindowTest, ButtonsF9AndTheLinkReportTheirEvents) {
   EXPECT_EQ(link.count(), 1);
 }
 
-TEST_F(MainWindowTest, ClosingReportsOnce) {
+// Once closed, the window reports the close once and shows no more messages
+// (a command that was under way when it closed ends quietly).
+TEST_F(MainWindowTest, ClosingReportsOnceAndSilencesMessages) {
   QSignalSpy closing(window_.get(), &MainWindow::closing);
   window_->close();
   window_->close();
   EXPECT_EQ(closing.count(), 1);
+
+  int shown = 0;
+  QTimer answer;
+  answer.setInterval(5);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      ++shown;
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+  answer.start();
+  window_->ShowMessage("\xC4\xDA\xC8\xDD", 0, {});
+  EXPECT_EQ(shown, 0);
+}
+
+// While a command waits for its request the window drops clicks and keys but
+// keeps running everything else, a close included.
+TEST_F(MainWindowTest, BlockedInputDropsClicksAndKeysButNotTimersOrTheClose) {
+  QSignalSpy search(window_.get(), &MainWindow::searchRequested);
+  QSignalSpy closing(window_.get(), &MainWindow::closing);
+  auto* keyBox = Find<QLineEdit>("编辑框1");
+  keyBox->setText(QStringLiteral("ak"));
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  keyBox->setFocus();
+  {
+    const InputBlocker blocked;
+    QTest::mouseClick(Find<QPushButton>("按钮1"), Qt::LeftButton);
+    QTest::keyClick(window_.get(), Qt::Key_F9);
+    QTest::keyClicks(keyBox, QStringLiteral("xyz"));
+    bool fired = false;
+    QTimer::singleShot(1, [&] { fired = true; });
+    QTest::qWait(20);
+    EXPECT_TRUE(fired);
+    EXPECT_EQ(search.count(), 0);
+    EXPECT_EQ(keyBox->text(), QStringLiteral("ak"));
+  }
+  // Input counts again once the blocker is gone.
+  QTest::mouseClick(Find<QPushButton>("按钮1"), Qt::LeftButton);
+  EXPECT_EQ(search.count(), 1);
+  {
+    const InputBlocker blocked;
+    window_->close();
+  }
+  EXPECT_EQ(closing.count(), 1);
+  EXPECT_FALSE(window_->isVisible());
 }
 
 }  // namespace

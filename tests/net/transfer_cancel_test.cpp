@@ -1,8 +1,10 @@
 // Ending transfers early: a cancel token ends its own transfers, under way or
 // yet to start, and nobody else's; AbortAllTransfers ends every transfer under
-// way. Both end at once, the way a broken connection would.
+// way. Both end at once, the way a broken connection would. A wait scope lets
+// the waiting thread work meanwhile.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <thread>
 
@@ -143,6 +145,48 @@ TEST(TransferCancelToken, OnlyItsOwnTransfersEnd) {
   const Outcome finished = slow.get();
   EXPECT_EQ(finished.text, "slow");
   EXPECT_GE(finished.elapsed, 600ms);
+}
+
+// A thread waiting for its transfer inside a wait scope runs the scope's
+// function meanwhile, on its own thread; that function can cancel the
+// transfer (as closing a window does), and transfers it starts itself simply
+// wait. Outside the scope nothing is called.
+TEST(TransferWaitScope, RunsItsFunctionWhileTheThreadWaitsAndCanEndTheTransfer) {
+  StandInServer server;
+  test::AddHttpTestRoutes(server);
+  ASSERT_TRUE(server.Start());
+  const std::thread::id self = std::this_thread::get_id();
+  TransferCancelToken token;
+  int calls = 0;
+  int depth = 0;
+  int deepest = 0;
+  bool otherThread = false;
+  Text inner;
+  Text outer;
+  test::StopWatch watch;
+  {
+    TransferCancelScope scope(token);
+    TransferWaitScope wait([&] {
+      ++calls;
+      deepest = std::max(deepest, ++depth);
+      otherThread = otherThread || std::this_thread::get_id() != self;
+      // A transfer of its own waits without calling back again.
+      if (calls == 1) inner = WinHttpRequest(server.BaseUrl() + "/hello");
+      if (calls == 20) token.Cancel();
+      --depth;
+    });
+    outer = WinHttpRequest(server.BaseUrl() + "/stall", {.timeoutSeconds = 30});
+  }
+  EXPECT_LT(watch.Elapsed(), 10s);
+  EXPECT_EQ(outer, "");
+  EXPECT_EQ(calls, 20);
+  EXPECT_EQ(deepest, 1);
+  EXPECT_FALSE(otherThread);
+  EXPECT_EQ(inner, "hello");
+
+  // Scope gone: a later transfer just waits.
+  EXPECT_EQ(WinHttpRequest(server.BaseUrl() + "/hello"), "hello");
+  EXPECT_EQ(calls, 20);
 }
 
 TEST(AbortAllTransfers, EndsEveryTransferUnderWayAndNotLaterOnes) {

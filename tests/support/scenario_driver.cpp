@@ -23,6 +23,9 @@
 //   shot     save a picture of the window to --screenshot
 //   sleep=N  let the window run for N milliseconds
 //   close    close the window (the keys are saved)
+//   close-in=N  close the window N milliseconds from now, whatever the window
+//            is doing then (e.g. "close-in=300,search" closes it during the
+//            search); the steps end with the step under way at the close
 //   settle   wait until every scoring thread has ended (at most --timeout-ms)
 //   rss      note the resident memory and the heap in use of the process
 //   STEP*N   the step N times in a row, e.g. search*200
@@ -40,9 +43,11 @@
 // URLs, the sizes of the pictures in 图片框1 and 图片框2, the window's outer
 // rectangle, each list cell change (with the number of the search it happened
 // in and of the search that inserted its row), per search the milliseconds
-// from the start of the run to its click and from the click until its rows
-// were shown and until every row showed its count (-1: never), the search
-// each message box came in and when, how long closing the window took, the
+// from the start of the run to its click, and from the click until the click
+// returned, until its rows were shown and until every row showed its count
+// (-1: never), the search each message box came in and when, when closing the
+// window was due (close-in) and began (milliseconds from the start) and how
+// long it took, the
 // most scoring workers alive and holding a slot at any moment, the resident
 // memory and the heap in use noted by "rss" steps (KiB), and the key file as
 // it stands after the run.
@@ -253,6 +258,7 @@ class Scenario {
       const int times = star > 0 ? step.mid(star + 1).toInt() : 1;
       for (int i = 0; i < times; ++i) {
         if (!RunStep(star > 0 ? step.left(star) : step)) return false;
+        if (closeAtMs_ >= 0) return true;  // closed during the step
       }
     }
     return true;
@@ -276,12 +282,16 @@ class Scenario {
     state["waits"] = waits_;
     QJsonArray searches;
     for (const Search& s : searches_) {
-      searches.append(
-          QJsonObject{{"clickMs", s.clickMs}, {"rowsMs", s.rowsMs}, {"countsMs", s.countsMs}});
+      searches.append(QJsonObject{{"clickMs", s.clickMs},
+                                  {"returnMs", s.returnMs},
+                                  {"rowsMs", s.rowsMs},
+                                  {"countsMs", s.countsMs}});
     }
     state["searches"] = searches;
     state["scoringStopped"] = shell_.ScoringStopped();
     state["closeMs"] = closeMs_;
+    state["closeAtMs"] = closeAtMs_;
+    state["closeDueMs"] = closeDueMs_;
     workers_.Stop();
     state["maxLiveWorkers"] = workers_.PeakFirst();
     state["maxRunningWorkers"] = workers_.PeakSecond();
@@ -294,6 +304,7 @@ class Scenario {
   struct Search {
     QElapsedTimer clock;
     qint64 clickMs = 0;
+    qint64 returnMs = -1;
     qint64 rowsMs = -1;
     qint64 countsMs = -1;
   };
@@ -304,6 +315,7 @@ class Scenario {
     } else if (step == "search") {
       StartSearch();
       Click("按钮1");
+      searches_.back().returnMs = searches_.back().clock.elapsed();
     } else if (step == "f9") {
       window_.activateWindow();
       if (!QTest::qWaitForWindowActive(&window_)) return Fail("the window did not become active");
@@ -323,10 +335,11 @@ class Scenario {
     } else if (step.startsWith("sleep=")) {
       QTest::qWait(step.mid(6).toInt());
     } else if (step == "close") {
-      QElapsedTimer closing;
-      closing.start();
-      window_.close();
-      closeMs_ = closing.elapsed();
+      Close();
+    } else if (step.startsWith("close-in=")) {
+      const int delayMs = step.mid(9).toInt();
+      closeDueMs_ = clock_.elapsed() + delayMs;
+      QTimer::singleShot(delayMs, [this] { Close(); });
     } else if (step == "settle") {
       QElapsedTimer clock;
       clock.start();
@@ -350,6 +363,14 @@ class Scenario {
   void Click(const char* name) {
     auto* button = window_.findChild<QPushButton*>(QString::fromUtf8(name));
     QTest::mouseClick(button, Qt::LeftButton);
+  }
+
+  void Close() {
+    closeAtMs_ = clock_.elapsed();
+    QElapsedTimer closing;
+    closing.start();
+    window_.close();
+    closeMs_ = closing.elapsed();
   }
 
   void StartSearch() {
@@ -452,6 +473,8 @@ class Scenario {
   QElapsedTimer clock_;         // since the run began
   PeakSampler workers_;
   qint64 closeMs_ = -1;
+  qint64 closeAtMs_ = -1;
+  qint64 closeDueMs_ = -1;  // when "close-in" asked for it
   QJsonArray rss_;
   QJsonArray heap_;
   QTimer answerTimer_;
