@@ -5,8 +5,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 namespace qa {
 
@@ -173,10 +178,49 @@ bool WriteAll(int fd, const std::string& data) {
   return true;
 }
 
+// The temporary file of a save: "<name>.tmp<pid>-<n>" beside the key file.
+constexpr std::string_view kTemporaryInfix = ".tmp";
+
+// The process id in the part of a temporary file's name after ".tmp"
+// ("<pid>-<n>"); 0 when the name is not one of ours.
+pid_t PidOfTemporary(std::string_view rest) {
+  const std::size_t dash = rest.find('-');
+  if (dash == std::string_view::npos || dash + 1 == rest.size()) return 0;
+  const auto allDigits = [](std::string_view digits) {
+    return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (!allDigits(rest.substr(0, dash)) || !allDigits(rest.substr(dash + 1))) return 0;
+  pid_t pid = 0;
+  const auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, pid);
+  return error == std::errc() && end == rest.data() + dash ? pid : 0;
+}
+
+// Removes the temporary files that saves of processes no longer running left
+// beside `path` (a save killed before its rename). Those of running
+// processes, this one included, may still become the key file and stay.
+void RemoveLeftTemporaries(const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path file(path);
+  const std::string prefix = file.filename().string() + std::string(kTemporaryInfix);
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const pid_t pid = PidOfTemporary(std::string_view(name).substr(prefix.size()));
+    if (pid <= 0 || pid == ::getpid()) continue;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // running, or not ours to know
+    std::error_code ignored;
+    fs::remove(it->path(), ignored);
+  }
+}
+
 // Writes the content to a new file beside `path` and renames it over `path`.
 bool ReplaceFile(const std::string& path, const std::string& content) {
   static std::atomic<unsigned> counter{0};
-  std::string temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+  RemoveLeftTemporaries(path);
+  std::string temp = path + std::string(kTemporaryInfix) + std::to_string(::getpid()) + "-" +
+                     std::to_string(++counter);
   mode_t mode = 0666;  // narrowed by the umask, as for any new file
   struct stat existing {};
   if (::stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;

@@ -5,7 +5,8 @@
 // names match without regard to ASCII case, values are read trimmed, and a
 // write changes only the line of its key, keeping every other line of the
 // file. A write replaces the file in one step (a temporary file beside it,
-// then a rename), so an interrupted save never leaves half a file behind.
+// then a rename), so an interrupted save never leaves half a file behind; the
+// temporary file a killed save leaves is removed by the next save.
 #pragma once
 
 #include <string>

@@ -42,6 +42,15 @@ class KeyFileTest : public ::testing::Test {
         {{"Apikey", "client_id", api}, {"Secret Key", "client_secret", secret}});
   }
 
+  void WriteFileBeside(const std::string& name) { std::ofstream(dir_ / name) << "x"; }
+  std::set<std::string> FilesBesideKeyFile() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
   fs::path dir_;
   std::string path_;
 };
@@ -314,9 +323,37 @@ TEST_F(KeyFileTest, ASaveKilledAtAnyPointLeavesTheOldFileOrTheNewOne) {
   // Some rounds caught the child after a save had replaced the file.
   EXPECT_GT(replaced, 0);
 
-  // Whatever a kill left behind, the next save replaces the file.
+  // Whatever a kill left behind, the next save replaces the file and clears
+  // the temporary files of the killed saves.
   ASSERT_TRUE(SaveKeys("after", "after"));
   EXPECT_EQ(KeyFile(path_).Read("Apikey", "client_id"), "after");
+  EXPECT_EQ(FilesBesideKeyFile(), std::set<std::string>{"Key.ini"});
+}
+
+// A save removes only temporary files of saves whose process has ended;
+// those of running processes and files of other names stay.
+TEST_F(KeyFileTest, ASaveRemovesOnlyTemporaryFilesOfEndedProcesses) {
+  const pid_t ended = ::fork();
+  ASSERT_GE(ended, 0);
+  if (ended == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+  const std::string endedTemp = "Key.ini.tmp" + std::to_string(ended) + "-3";
+  const std::set<std::string> kept = {
+      "Key.ini.tmp" + std::to_string(::getpid()) + "-999",  // this process
+      "Key.ini.tmp1-1",                                     // init runs
+      "Key.ini.tmp" + std::to_string(ended),                // not of our form
+      "Key.ini.tmp" + std::to_string(ended) + "-",
+      "Key.ini.tmpx" + std::to_string(ended) + "-3",
+      "Key.ini.tmp-" + std::to_string(ended) + "-3",
+      "Other.ini.tmp" + std::to_string(ended) + "-3",
+  };
+  for (const std::string& name : kept) WriteFileBeside(name);
+  WriteFileBeside(endedTemp);
+
+  ASSERT_TRUE(SaveKeys("k", "s"));
+  std::set<std::string> expected = kept;
+  expected.insert("Key.ini");
+  EXPECT_EQ(FilesBesideKeyFile(), expected);
 }
 
 }  // namespace
