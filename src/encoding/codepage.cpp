@@ -66,12 +66,19 @@ std::string CanonicalCharset(std::string_view name) {
   return lower;
 }
 
+// The converters a thread keeps, names that none answers included: pages
+// that each name another charset (made up, as a hostile page may) must not
+// grow the cache without end, so a full cache starts over.
+constexpr std::size_t kKeptConverters = 16;
+
+// The returned converter stays valid until the next call on this thread.
 UConverter* NamedConverter(std::string_view name) {
   thread_local std::map<std::string, ConverterPtr, std::less<>> cache;
   std::string canonical = CanonicalCharset(name);
   if (canonical.empty() || canonical.find('\0') != std::string::npos) return nullptr;
   auto it = cache.find(canonical);
   if (it == cache.end()) {
+    if (cache.size() >= kKeptConverters) cache.clear();
     it = cache.emplace(canonical, OpenConverter(canonical.c_str())).first;
   }
   return it->second.get();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 
 namespace qa {
@@ -50,6 +51,21 @@ TEST(CharsetToGbk, KnownAndUnknownNames) {
   EXPECT_FALSE(CharsetToGbk("abc", "no-such-charset", out));
   EXPECT_FALSE(CharsetToGbk("abc", "", out));
   EXPECT_EQ(out, "untouched");
+}
+
+// A thread that meets ever new charset names (most of them made up, as a
+// hostile page's) keeps converting right with the ones that exist.
+TEST(CharsetToGbk, ManyDifferentNamesOnOneThread) {
+  for (int i = 0; i < 200; ++i) {
+    Text out;
+    EXPECT_FALSE(CharsetToGbk("abc", "made-up-" + std::to_string(i), out));
+    if (i % 7 == 0) {
+      ASSERT_TRUE(CharsetToGbk("\xE4\xBD\xA0", "utf-8", out));
+      EXPECT_EQ(out, "\xC4\xE3");
+      ASSERT_TRUE(CharsetToGbk("caf\xE9", i % 2 ? "iso-8859-1" : "windows-1252", out));
+      EXPECT_EQ(out, "caf\xA8\xA6");
+    }
+  }
 }
 
 TEST(Codepage, ConvertersWorkOnManyThreads) {
