@@ -4,6 +4,9 @@
 // TLS handshake, header and body handling), not what a real network adds.
 #include <benchmark/benchmark.h>
 
+#include <optional>
+#include <string>
+
 #include "http_test_routes.h"
 #include "net/detect_charset_and_convert.h"
 #include "net/http_transport.h"
@@ -54,6 +57,30 @@ void BM_InetRequestGetHttps(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(InetRequest(url));
 }
 BENCHMARK(BM_InetRequestGetHttps)->Unit(benchmark::kMicrosecond);
+
+// The window's thread waits for its requests in a wait scope, running its
+// events every few milliseconds: what that costs a request against waiting
+// plainly, with a hook that does next to nothing (argument 0: an immediate
+// answer; 150: an answer after 150 ms, the time of an OCR upload).
+void BM_InetRequestWaitScope(benchmark::State& state) {
+  const bool withScope = state.range(0) != 0;
+  const std::string url =
+      Local().plain.BaseUrl() +
+      (state.range(1) == 0 ? std::string("/hello") : "/slow?ms=" + std::to_string(state.range(1)));
+  int calls = 0;
+  std::optional<TransferWaitScope> scope;
+  if (withScope) scope.emplace([&calls] { ++calls; });
+  for (auto _ : state) benchmark::DoNotOptimize(InetRequest(url));
+  state.counters["hook calls"] =
+      benchmark::Counter(static_cast<double>(calls), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_InetRequestWaitScope)
+    ->ArgNames({"scope", "ms"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 150})
+    ->Args({1, 150})
+    ->Unit(benchmark::kMicrosecond);
 
 // The size of the OCR upload: a Base64, percent-encoded JPEG of a question area.
 void BM_InetRequestPostHttps(benchmark::State& state) {
