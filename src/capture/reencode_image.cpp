@@ -101,9 +101,10 @@ int BmpBitCount(const Bytes& source) {
 // Decoders allocate the whole image, PNG even every row, before they read a
 // pixel, so a few bytes that declare a huge image would cost gigabytes. Such
 // images are refused from their header: more pixels than 256 MiB of 32-bit
-// pixels, the bound of the crops this program re-encodes. Only formats whose
-// header Leptonica reads without decoding the image are checked; its BMP
-// decoder wants the pixel data present before it allocates.
+// pixels, the bound of the crops this program re-encodes. Formats whose
+// header Leptonica reads without decoding the image are checked that way, GIF
+// by its image descriptors; the BMP decoder wants the pixel data present
+// before it allocates.
 constexpr std::uint64_t kMaxPixels = (std::uint64_t{256} << 20) / 4;
 
 bool HasCheapHeader(l_int32 kind) {
@@ -111,7 +112,47 @@ bool HasCheapHeader(l_int32 kind) {
          L_FORMAT_IS_TIFF(kind);
 }
 
+// A GIF names the size of each of its images in the image's descriptor, and
+// its decoder allocates every image of the file before Leptonica takes the
+// first: the sizes of all of them count. Walks the blocks up to the trailer,
+// or to bytes that are no GIF block (the decoder refuses those itself).
+bool GifDeclaresTooManyPixels(const Bytes& gif) {
+  if (gif.size() < 13) return false;
+  const auto u16 = [&gif](std::size_t at) {
+    return static_cast<std::uint64_t>(gif[at] | gif[at + 1] << 8);
+  };
+  std::size_t at = 13;
+  const auto skipColourTable = [&at](std::uint8_t flags) {
+    if (flags & 0x80) at += std::size_t{3} << ((flags & 7) + 1);
+  };
+  const auto skipSubBlocks = [&at, &gif] {
+    while (at < gif.size() && gif[at] != 0) at += gif[at] + std::size_t{1};
+    ++at;
+  };
+  skipColourTable(gif[10]);
+  std::uint64_t pixels = 0;
+  while (at < gif.size()) {
+    if (gif[at] == 0x21) {  // extension: label, then its sub-blocks
+      at += 2;
+      skipSubBlocks();
+    } else if (gif[at] == 0x2C) {  // image: position, size, flags, table, data
+      if (at + 10 > gif.size()) return false;
+      pixels += u16(at + 5) * u16(at + 7);
+      if (pixels > kMaxPixels) return true;
+      const std::uint8_t flags = gif[at + 9];
+      at += 10;
+      skipColourTable(flags);
+      ++at;  // the LZW minimum code size
+      skipSubBlocks();
+    } else {
+      return false;
+    }
+  }
+  return false;
+}
+
 bool DeclaresTooManyPixels(const Bytes& source, l_int32 kind) {
+  if (kind == IFF_GIF) return GifDeclaresTooManyPixels(source);
   if (!HasCheapHeader(kind)) return false;
   l_int32 format = 0, width = 0, height = 0, bps = 0, spp = 0, colormap = 0;
   if (pixReadHeaderMem(source.data(), source.size(), &format, &width, &height, &bps, &spp,

@@ -248,6 +248,13 @@ Bytes PngDeclaring(std::uint32_t width, std::uint32_t height) {
   return png;
 }
 
+// A GIF of a blank picture: some 70 KB that decode into 10000 x 10000 bytes,
+// twice (the decoder's raster, then Leptonica's picture).
+Bytes BlankGif10000() {
+  const PixPtr blank(pixCreate(10000, 10000, 1));
+  return EncodeWithLeptonica(blank.get(), IFF_GIF);
+}
+
 long PeakRssKb() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -255,7 +262,8 @@ long PeakRssKb() {
 }
 
 // A few bytes that declare a huge image must not make the decoder allocate it:
-// the 200000 x 200000 PNG alone would ask for about 100 GB.
+// the 200000 x 200000 PNG alone would ask for about 100 GB, the GIF of 70 KB
+// for 200 MB.
 TEST(ReencodeImage, RefusesImagesThatDeclareMorePixelsThanACrop) {
   const std::string pnm = "P6\n20000 20000\n255\n" + std::string(64, '\x7F');
   const struct {
@@ -265,6 +273,7 @@ TEST(ReencodeImage, RefusesImagesThatDeclareMorePixelsThanACrop) {
       {"png 200000 x 200000", PngDeclaring(200000, 200000)},
       {"png 30000 x 30000", PngDeclaring(30000, 30000)},
       {"pnm 20000 x 20000", Bytes(pnm.begin(), pnm.end())},
+      {"gif 10000 x 10000", BlankGif10000()},
   };
   const long before = PeakRssKb();
   for (const auto& c : cases) {
