@@ -222,8 +222,9 @@ class Transfer {
       response.failure = TransferFailure::kUnavailable;
       return response;
     }
-    CURLcode code = curl::RunTransfer(easy_.get(), curl::CurrentCancelToken(), *server_,
-                                      [this] { return x_.lastActivity + x_.phaseTimeout; });
+    const CURLcode code = curl::RunTransfer(easy_.get(), curl::CurrentCancelToken(), *server_,
+                                            [this] { return x_.lastActivity + x_.phaseTimeout; });
+    diedOnKeptConnection_ = DiedOnKeptConnection(code);
     response.failure = Classify(code, x_, easy_.get(), t_.https);
     if (response.failure == TransferFailure::kNone ||
         response.failure == TransferFailure::kBrokenBody) {
@@ -250,7 +251,25 @@ class Transfer {
   // On a connection of its own, even when an idle one could serve.
   void UseNewConnection() { newConnection_ = true; }
 
+  // The last Run failed on kept connections before any response arrived:
+  // the server had closed them while they were idle. (libcurl tries another
+  // kept connection a few times, but a server that ended its idle connections
+  // at once, as on its keep-alive time-out, can leave more dead ones in the
+  // pool than that, and TLS connections the server has said goodbye on still
+  // look alive.) The request is worth sending again on a new connection.
+  bool DiedOnKeptConnection() const { return diedOnKeptConnection_; }
+
  private:
+  bool DiedOnKeptConnection(CURLcode code) const {
+    if (code != CURLE_SEND_ERROR && code != CURLE_RECV_ERROR && code != CURLE_GOT_NOTHING) {
+      return false;
+    }
+    long newConnections = -1;
+    return !x_.sawStatusLine && !curl::IsCancelled(curl::CurrentCancelToken()) &&
+           curl_easy_getinfo(easy_.get(), CURLINFO_NUM_CONNECTS, &newConnections) == CURLE_OK &&
+           newConnections == 0;
+  }
+
   template <typename T>
   bool Set(CURLoption option, T value) {
     return curl_easy_setopt(easy_.get(), option, value) == CURLE_OK;
@@ -364,6 +383,7 @@ class Transfer {
 
   const HttpTransfer& t_;
   bool newConnection_ = false;
+  bool diedOnKeptConnection_ = false;
   curl::ServerConnections* server_ = nullptr;
   Exchange x_;
   // Kept alive for as long as the easy handle refers to them.
@@ -382,7 +402,14 @@ bool HttpTransportReady() {
 }
 
 HttpResponse PerformHttpTransfer(const HttpTransfer& transfer) {
-  return Transfer(transfer).Run();
+  {
+    Transfer kept(transfer);
+    HttpResponse response = kept.Run();
+    if (!kept.DiedOnKeptConnection()) return response;
+  }
+  Transfer fresh(transfer);
+  fresh.UseNewConnection();
+  return fresh.Run();
 }
 
 namespace {

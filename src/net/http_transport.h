@@ -142,7 +142,9 @@ void AbortAllTransfers();
 
 // Carries out one transfer and returns when it is over. The calling thread
 // waits meanwhile; every transfer of the process is driven by one thread of
-// the transport, which also keeps the connections for reuse.
+// the transport, which also keeps the connections for reuse. A request that
+// fails on kept connections before any response arrives (the server closed
+// them while idle) goes out once more on a new connection.
 // Redirects (301, 302, 303, 307, 308 and other 3xx with a Location) are
 // followed up to 10 times when asked, http to https included; a redirect from
 // https to http is not followed and comes back as the final response.

@@ -3,6 +3,7 @@
 // PrepareConnections opens the ones that are missing ahead of time.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <thread>
 #include <vector>
@@ -89,6 +90,40 @@ TEST(ConnectionReuse, ConnectionsTheServerEndsAreReplaced) {
     EXPECT_EQ(server.Requests().size(), 3u);
     EXPECT_EQ(server.ConnectionCount(), 3);
   }
+}
+
+// A server may end all its idle connections at once (its keep-alive time
+// ran out) with the client none the wiser until it uses them: more dead
+// connections than libcurl's own retries get through. The request then goes
+// out on a new connection and is answered.
+TEST(ConnectionReuse, ARequestOnKeptConnectionsTheServerDroppedGoesOutAgainOnANewOne) {
+  std::atomic<int> lastDropped{0};  // connections up to this one answer nothing more
+  RawRecorder server([&](const RecordedRequest& request) {
+    if (request.connection <= lastDropped) {
+      RawReply nothing;
+      nothing.end = RawReply::End::kClose;
+      return nothing;
+    }
+    RawReply reply = RawReply::Ok("page");
+    reply.delay = 50ms;  // requests at once need connections of their own
+    return reply;
+  });
+  const std::string url = server.BaseUrl() + "/s";
+  constexpr int kKept = 10;
+  ASSERT_EQ(FetchAtOnce(url, kKept), std::vector<Text>(kKept, "page"));
+  ASSERT_EQ(server.ConnectionCount(), kKept);
+
+  lastDropped = kKept;
+  test::StopWatch watch;
+  EXPECT_EQ(WinHttpRequest(url), "page");
+  EXPECT_EQ(server.ConnectionCount(), kKept + 1);
+  EXPECT_LT(watch.Elapsed(), 5s);
+
+  // When no connection is answered, new ones included, the request fails
+  // once a new connection has failed too: one new connection, not more.
+  lastDropped = 1 << 30;
+  EXPECT_EQ(WinHttpRequest(url), "");
+  EXPECT_EQ(server.ConnectionCount(), kKept + 2);
 }
 
 TEST(PrepareConnections, OpensOnlyTheConnectionsThatAreMissing) {
