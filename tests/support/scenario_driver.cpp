@@ -47,10 +47,9 @@
 // returned, until its rows were shown and until every row showed its count
 // (-1: never), the search each message box came in and when, when closing the
 // window was due (close-in) and began (milliseconds from the start) and how
-// long it took, the
-// most scoring workers alive and holding a slot at any moment, the resident
-// memory and the heap in use noted by "rss" steps (KiB), and the key file as
-// it stands after the run.
+// long it took, the most scoring workers alive and holding a slot at any
+// moment, the resident memory and the heap in use noted by "rss" steps (KiB),
+// and the key file as it stands after the run.
 #include <malloc.h>
 #include <unistd.h>
 
