@@ -2,13 +2,11 @@
 // driver) on an X server of its own, a fake mirror receiver showing a quiz
 // card, and HTTPS stand-ins of the OCR and search services.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -19,11 +17,11 @@
 #include <optional>
 #include <string>
 
-#include "child_process.h"
 #include "fake_mirror_process.h"
 #include "ocr_stand_in.h"
 #include "private_x_server.h"
 #include "sample_cards.h"
+#include "scenario_run.h"
 #include "search_stand_in.h"
 #include "stand_in_server.h"
 #include "test_ca.h"
@@ -45,7 +43,8 @@ void PrintTo(const Message& m, std::ostream* os) {
   *os << m.title.toStdString() << " | " << m.text.toStdString() << " | " << m.icon.toStdString();
 }
 
-std::vector<Message> MessagesOf(const QJsonObject& state) {
+// The message boxes with their titles (the shared reader leaves titles out).
+std::vector<Message> TitledMessagesOf(const QJsonObject& state) {
   std::vector<Message> messages;
   for (const QJsonValue& v : state["messages"].toArray()) {
     const QJsonObject m = v.toObject();
@@ -54,18 +53,9 @@ std::vector<Message> MessagesOf(const QJsonObject& state) {
   return messages;
 }
 
-using Rows = std::vector<std::pair<QString, QString>>;
-Rows RowsOf(const QJsonValue& rows) {
-  Rows out;
-  for (const QJsonValue& row : rows.toArray()) {
-    out.emplace_back(row.toArray()[0].toString(), row.toArray()[1].toString());
-  }
-  return out;
-}
-
 // The rows a sample card should end with: each option with its total.
-Rows ExpectedRows(const SampleCard& sample) {
-  Rows rows;
+ScenarioRows ExpectedRows(const SampleCard& sample) {
+  ScenarioRows rows;
   for (const auto& [option, counts] : sample.counts) {
     rows.emplace_back(option, QString::number(SearchStandIn::Total(counts)));
   }
@@ -122,41 +112,15 @@ class EndToEndTest : public ::testing::Test {
   QJsonObject Run(const QString& steps, const std::string& apiKey = "e2e-api",
                   const std::string& secretKey = "e2e-secret",
                   const std::function<void(int)>& onSync = {}) {
-    const std::string out = work_.filePath(QStringLiteral("state.json")).toStdString();
-    ChildProcess driver({QA_SCENARIO_PATH,
-                         "--ocr-base",
-                         ocrServer_.BaseUrl(),
-                         "--search-base",
-                         searchServer_.BaseUrl(),
-                         "--product-page",
-                         "https://products.test/ocr",
-                         "--ca-file",
-                         TestCa::Shared().CaCertPath(),
-                         "--key-file",
-                         keyFile_,
-                         "--api-key",
-                         apiKey,
-                         "--secret-key",
-                         secretKey,
-                         "--steps",
-                         steps.toStdString(),
-                         "--timeout-ms",
-                         "20000",
-                         "--out",
-                         out});
-    EXPECT_TRUE(driver.Running());
-    std::string line;
-    int syncs = 0;
-    while (driver.ReadLine(line, 60000)) {
-      if (line != "sync") continue;
-      if (onSync) onSync(++syncs);
-      driver.WriteLine("go");
-    }
-    const int status = driver.Finish(30000);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-    QFile file(QString::fromStdString(out));
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+    const ScenarioRun run = RunScenario(
+        QA_SCENARIO_PATH,
+        {"--ocr-base", ocrServer_.BaseUrl(), "--search-base", searchServer_.BaseUrl(),
+         "--product-page", "https://products.test/ocr", "--ca-file", TestCa::Shared().CaCertPath(),
+         "--key-file", keyFile_, "--api-key", apiKey, "--secret-key", secretKey, "--steps",
+         steps.toStdString(), "--timeout-ms", "20000"},
+        work_.filePath(QStringLiteral("state.json")).toStdString(), onSync, 60000, 30000);
+    EXPECT_TRUE(run.ExitedCleanly()) << "status " << run.status;
+    const QJsonObject& state = run.state;
     for (const QJsonValue& s : state["searches"].toArray()) {
       std::cout << "[ timing   ] click to rows " << s.toObject()["rowsMs"].toInt()
                 << " ms, to all counts " << s.toObject()["countsMs"].toInt() << " ms\n";
@@ -237,7 +201,8 @@ TEST_F(EndToEndTest, SearchesCardsOfFourFiveSixAndSevenLines) {
     EXPECT_EQ(wait["address"].toString(), SearchAddress(sample.question));
   }
   // Only the token's message: seven lines show none.
-  EXPECT_EQ(MessagesOf(state), (std::vector<Message>{{kDefaultTitle, kTokenReceived, "none"}}));
+  EXPECT_EQ(TitledMessagesOf(state),
+            (std::vector<Message>{{kDefaultTitle, kTokenReceived, "none"}}));
 
   // The five pages, offsets 0 to 20, of the cleaned question, each fetched
   // once and shared by the three options.
@@ -265,8 +230,8 @@ TEST_F(EndToEndTest, SearchesCardsOfFourFiveSixAndSevenLines) {
 TEST_F(EndToEndTest, WithoutAMirrorWindowTheWholeScreenIsShownAndNothingFound) {
   const QJsonObject state = Run("token,search,wait,close");
   ASSERT_FALSE(state.isEmpty());
-  EXPECT_EQ(MessagesOf(state), (std::vector<Message>{{kDefaultTitle, kTokenReceived, "none"},
-                                                     {kDefaultTitle, kNoLines, "none"}}));
+  EXPECT_EQ(TitledMessagesOf(state), (std::vector<Message>{{kDefaultTitle, kTokenReceived, "none"},
+                                                           {kDefaultTitle, kNoLines, "none"}}));
   EXPECT_TRUE(RowsOf(state["rows"]).empty());
   EXPECT_EQ(state["recognition"].toString(), QString());
   EXPECT_EQ(state["screenPicture"].toObject(), (QJsonObject{{"width", 1280}, {"height", 1024}}));
@@ -277,8 +242,8 @@ TEST_F(EndToEndTest, UnknownKeysGiveNoTokenAndASearchFindsNothing) {
   auto mirror = Mirror(FourLineCard());
   const QJsonObject state = Run("token,search,wait,link,close", "e2e-api", "wrong-secret");
   ASSERT_FALSE(state.isEmpty());
-  EXPECT_EQ(MessagesOf(state), (std::vector<Message>{{kDefaultTitle, kNoToken, "exclamation"},
-                                                     {kDefaultTitle, kNoLines, "none"}}));
+  EXPECT_EQ(TitledMessagesOf(state), (std::vector<Message>{{kDefaultTitle, kNoToken, "exclamation"},
+                                                           {kDefaultTitle, kNoLines, "none"}}));
   EXPECT_TRUE(RowsOf(state["rows"]).empty());
   EXPECT_EQ(state["opened"].toArray(), (QJsonArray{"https://products.test/ocr"}));
   EXPECT_EQ(ocr_.TokenRequests(), 1);
@@ -324,7 +289,7 @@ TEST_F(EndToEndTest, ClosingWhileOptionsAreScoredSavesTheKeysAndEnds) {
   ASSERT_FALSE(state.isEmpty());
   EXPECT_TRUE(state["scoringStopped"].toBool());
   // Closed before any page came back: no row got a total.
-  const Rows rows = RowsOf(state["rows"]);
+  const ScenarioRows rows = RowsOf(state["rows"]);
   EXPECT_EQ(rows.size(), 3u);
   for (const auto& row : rows) {
     EXPECT_TRUE(row.second.isEmpty() || row.second == QStringLiteral("查询中.."))
